@@ -1,0 +1,26 @@
+// Velder: write, compile and run single-file C++ programs from a menu.
+#include "app/velder.h"
+#include "build/run.h"
+#include "config/settings.h"
+#include "config/settings_menu.h"
+#include "console/console.h"
+#include "editing/edit.h"
+#include "platform/console.h"
+
+int main() {
+  Init();
+  for (;;) {
+    Cls();
+    int op = Main_Page();
+    if (op == 1) Edit();
+    if (op == 2) Run();
+    if (op == 3) Settings();
+    if (op == 4) break;
+  }
+  Cls();
+  Save_Settings();
+  Print("将在 3s 内退出……", 1);
+  Wait(2.5);
+  platform::End_Console();
+  return 0;
+}

@@ -1,0 +1,64 @@
+#include "config/settings.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "platform/command.h"
+#include "platform/console.h"
+#include "platform/files.h"
+
+std::string COM_PATH;
+std::string CON_PATH;
+std::string COM_SETTINGS;
+
+namespace {
+
+const std::string SETTINGS = "velder_data.sg";
+
+// Takes the next line of content from pos on, as the reader of a text
+// file does: up to the LF, a CR before it dropped. False at the end.
+bool Next_Line(const std::string& content, std::size_t& pos, std::string& line) {
+  if (pos >= content.size()) return false;
+  std::size_t lf = content.find('\n', pos);
+  std::size_t end = lf == std::string::npos ? content.size() : lf;
+  line.assign(content, pos, end - pos);
+  if (lf != std::string::npos && !line.empty() && line.back() == '\r') line.pop_back();
+  pos = lf == std::string::npos ? content.size() : lf + 1;
+  return true;
+}
+
+bool Is_Regular_File(std::string name) {
+  std::filesystem::path p;
+  if (!platform::Native_Path(name, p)) return false;
+  std::error_code ec;
+  return std::filesystem::is_regular_file(std::filesystem::status(p, ec));
+}
+
+}  // namespace
+
+std::string Format_Settings(std::string com_path, std::string con_path, std::string com_settings) {
+  // CR LF on every platform, so that one file reads the same everywhere.
+  return com_path + "\r\n" + con_path + "\r\n" + com_settings;
+}
+
+void Load_Settings(std::string content) {
+  std::size_t pos = 0;
+  std::string* targets[] = {&COM_PATH, &CON_PATH, &COM_SETTINGS};
+  for (std::string* t : targets) {
+    std::string line;
+    if (!Next_Line(content, pos, line)) return;
+    *t = line;
+  }
+}
+
+void Init() {
+  platform::Init_Console();
+  platform::system("title Velder");
+  std::string content;
+  if (Is_Regular_File(SETTINGS) && platform::Read_File(SETTINGS, content)) Load_Settings(content);
+}
+
+void Save_Settings() {
+  if (platform::Replace_File(SETTINGS, Format_Settings(COM_PATH, CON_PATH, COM_SETTINGS)))
+    platform::Hide_File(SETTINGS);
+}

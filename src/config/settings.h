@@ -1,0 +1,24 @@
+// The three settings, kept for the whole run, loaded from and saved to
+// the settings file in the working directory.
+#pragma once
+
+#include <string>
+
+extern std::string COM_PATH;      // the compiler
+extern std::string CON_PATH;      // the pauser
+extern std::string COM_SETTINGS;  // extra compiler options
+
+// Prepares the console, sets the window title and loads the settings
+// file if there is one. Prints nothing.
+void Init();
+
+// Replaces the settings file with the current values, in one step, and
+// hides it. A failure leaves the old file and is not reported.
+void Save_Settings();
+
+// The file's form: value 1, CR LF, value 2, CR LF, value 3.
+std::string Format_Settings(std::string com_path, std::string con_path, std::string com_settings);
+
+// Assigns the first three lines of a settings file (LF or CR LF) to the
+// globals; missing lines leave theirs as they are.
+void Load_Settings(std::string content);

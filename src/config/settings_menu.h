@@ -1,0 +1,4 @@
+// The settings menu and the About screen.
+#pragma once
+
+void Settings();

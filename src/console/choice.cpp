@@ -1,0 +1,51 @@
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+
+#include "console/console.h"
+#include "platform/console.h"
+#include "platform/input.h"
+
+int Read_Pint(std::unordered_set<int> a) {
+  for (;;) {
+    std::string s;
+    if (!platform::Read_Line(s)) {
+      if (a.count(0)) return 0;
+      End_Of_Input();
+    }
+    std::int32_t ls = static_cast<std::int32_t>(s.size());
+    bool isn = true;
+    for (std::int32_t i = 0; i < ls; ++i) {
+      if (s[i] < '0' || s[i] > '9') {
+        isn = false;
+        break;
+      }
+    }
+    if (!isn) {
+      Print("输入不是自然数，请重新输入。", 1);
+      continue;
+    }
+    if (ls > 9) {
+      Print("输入不在给定范围内，请重新输入。", 1);
+      continue;
+    }
+    std::int32_t ans = 0;
+    for (char c : s) ans = ans * 10 + (c - 48);
+    if (a.count(ans)) return ans;
+    Print("输入不在给定范围内，请重新输入。", 1);
+  }
+}
+
+std::string Read_Text() {
+  std::string s;
+  if (!platform::Read_Line(s)) End_Of_Input();
+  return s;
+}
+
+void End_Of_Input() {
+  std::cout.flush();
+  std::cerr << "velder: 输入已结束，退出（设置未保存）。\n";
+  platform::End_Console();
+  std::exit(1);
+}

@@ -1,0 +1,4 @@
+// The edit menu: create empty ".cpp" files and open them in an editor.
+#pragma once
+
+void Edit();

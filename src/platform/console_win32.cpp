@@ -1,0 +1,27 @@
+#include <windows.h>
+#include <timeapi.h>
+
+#include <io.h>
+#include <stdio.h>
+
+#include "platform/console.h"
+
+namespace platform {
+
+namespace {
+bool smart = false;
+}
+
+void Init_Console() {
+  SetConsoleOutputCP(65001);
+  SetConsoleCP(65001);
+  // A 1 ms sleep lasts 1 ms only with the finer timer.
+  timeBeginPeriod(1);
+  smart = _isatty(_fileno(stdout)) != 0;
+}
+
+void End_Console() { timeEndPeriod(1); }
+
+bool Smart_Terminal() { return smart; }
+
+}  // namespace platform

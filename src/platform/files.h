@@ -1,0 +1,28 @@
+// File system operations whose form differs by platform: how a UTF-8
+// line becomes a path, exclusive creation, the atomic replacement of the
+// settings file, and the hidden attribute.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace platform {
+
+// The path named by a UTF-8 line. On Windows the line is converted to
+// UTF-16; a line that is not valid UTF-8 gives false. On POSIX the bytes
+// are the path.
+bool Native_Path(std::string s, std::filesystem::path& p);
+
+// Reads a whole file, bytes as stored. False when it cannot be read.
+bool Read_File(std::string name, std::string& content);
+
+// Makes name hold exactly content, in one step: written to a temporary
+// file beside it, flushed to disk, hidden, then renamed over name. On any
+// failure the old file is left as it was and the temporary file removed.
+bool Replace_File(std::string name, std::string content);
+
+// Gives the file the hidden attribute (POSIX: user.DOSATTRIB "0x2", as
+// kept by Samba and Wine). Errors are ignored.
+void Hide_File(std::string name);
+
+}  // namespace platform

@@ -1,0 +1,12 @@
+// UTF-8 <-> UTF-16 for the Windows implementation files.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// False when s is not valid UTF-8.
+bool To_Wide(const std::string& s, std::wstring& w);
+std::string To_Utf8(const std::wstring& w);
+
+}  // namespace platform

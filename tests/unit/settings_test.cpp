@@ -1,0 +1,158 @@
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include "config/settings.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Slurp(const std::string& p) {
+  std::ifstream f(p, std::ios::binary);
+  std::ostringstream s;
+  s << f.rdbuf();
+  return s.str();
+}
+
+void Set(std::string a, std::string b, std::string c) {
+  COM_PATH = a;
+  CON_PATH = b;
+  COM_SETTINGS = c;
+}
+
+// Runs each test in a fresh working directory, as velder runs in the
+// user's.
+class SettingsFile : public testing::Test {
+ protected:
+  void SetUp() override {
+    old_ = fs::current_path();
+    std::string t = (fs::temp_directory_path() / "velder-unit-XXXXXX").string();
+    dir_ = mkdtemp(&t[0]);
+    fs::current_path(dir_);
+    Set("", "", "");
+  }
+  void TearDown() override {
+    fs::current_path(old_);
+    fs::remove_all(dir_);
+  }
+  std::vector<std::string> Entries() {
+    std::vector<std::string> v;
+    for (auto& e : fs::directory_iterator(".")) v.push_back(e.path().filename().string());
+    return v;
+  }
+  fs::path old_, dir_;
+};
+
+TEST(LoadSettings, LineBreaksAndLineCounts) {
+  struct Case {
+    std::string file, com, con, opt;
+  } cases[] = {
+      {"a\r\nb\r\nc", "a", "b", "c"},
+      {"a\nb\nc\n", "a", "b", "c"},
+      {"a\r\nb\r\nc\r\n", "a", "b", "c"},
+      {"a\nb\nc\nd\ne\n", "a", "b", "c"},
+      {"only", "only", "", ""},
+      {"", "", "", ""},
+      {"\r\n\r\n", "", "", ""},
+      {"\xef\xbb\xbf" "g++\n", "\xef\xbb\xbf" "g++", "", ""},  // a BOM is kept
+      {"a\rb\nc", "a\rb", "c", ""},                              // a lone CR is data
+      {"   \n\"C:\\a b\\g++.exe\"\n-O2 中文", "   ", "\"C:\\a b\\g++.exe\"", "-O2 中文"},
+  };
+  for (const Case& c : cases) {
+    Set("", "", "");
+    Load_Settings(c.file);
+    EXPECT_EQ(COM_PATH, c.com) << c.file;
+    EXPECT_EQ(CON_PATH, c.con) << c.file;
+    EXPECT_EQ(COM_SETTINGS, c.opt) << c.file;
+  }
+}
+
+TEST(FormatSettings, CrLfBetweenValuesNoneAfter) {
+  EXPECT_EQ(Format_Settings("", "", ""), "\r\n\r\n");
+  EXPECT_EQ(Format_Settings("a", "b c", "-O2"), "a\r\nb c\r\n-O2");
+}
+
+TEST_F(SettingsFile, SaveThenInitRoundTrips) {
+  Set("D:\\工具\\g++.exe", " \"quoted\" ", "-O2 -Wall  ");
+  Save_Settings();
+  EXPECT_EQ(Slurp("velder_data.sg"), "D:\\工具\\g++.exe\r\n \"quoted\" \r\n-O2 -Wall  ");
+  Set("x", "y", "z");
+  Init();
+  EXPECT_EQ(COM_PATH, "D:\\工具\\g++.exe");
+  EXPECT_EQ(CON_PATH, " \"quoted\" ");
+  EXPECT_EQ(COM_SETTINGS, "-O2 -Wall  ");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"velder_data.sg"});
+}
+
+TEST_F(SettingsFile, SavedFileIsHidden) {
+  Save_Settings();
+  char v[16] = {};
+  ssize_t n = getxattr("velder_data.sg", "user.DOSATTRIB", v, sizeof v);
+  if (n < 0 && errno == ENOTSUP) GTEST_SKIP() << "no user attributes here";
+  EXPECT_EQ(std::string(v, n > 0 ? n : 0), "0x2");
+  Save_Settings();  // the hidden file is replaced as well
+  EXPECT_EQ(Slurp("velder_data.sg"), "\r\n\r\n");
+}
+
+TEST_F(SettingsFile, DirectoryOfThatNameIsNotLoadedAndGivesWayWhenEmpty) {
+  fs::create_directory("velder_data.sg");
+  COM_PATH = "kept";
+  Init();
+  EXPECT_EQ(COM_PATH, "kept");
+  Save_Settings();
+  EXPECT_TRUE(fs::is_regular_file("velder_data.sg"));
+  EXPECT_EQ(Slurp("velder_data.sg"), "kept\r\n\r\n");
+}
+
+TEST_F(SettingsFile, DirectoryWithContentsStaysAndNothingIsLeftBehind) {
+  fs::create_directories("velder_data.sg/inner");
+  Save_Settings();
+  EXPECT_TRUE(fs::is_directory("velder_data.sg/inner"));
+  EXPECT_EQ(Entries(), std::vector<std::string>{"velder_data.sg"});
+}
+
+TEST_F(SettingsFile, LinkIsReplacedTargetUntouched) {
+  Set("a", "b", "c");
+  std::ofstream("target") << "precious";
+  fs::create_symlink("target", "velder_data.sg");
+  Save_Settings();
+  EXPECT_FALSE(fs::is_symlink("velder_data.sg"));
+  EXPECT_EQ(Slurp("velder_data.sg"), "a\r\nb\r\nc");
+  EXPECT_EQ(Slurp("target"), "precious");
+}
+
+TEST_F(SettingsFile, FailedWriteKeepsTheOldFile) {
+  std::ofstream("velder_data.sg", std::ios::binary) << "old\r\nfile\r\n";
+  pid_t pid = fork();
+  if (pid == 0) {
+    // Too small a file size limit: the write of the new content fails.
+    signal(SIGXFSZ, SIG_IGN);
+    struct rlimit rl = {4, 4};
+    setrlimit(RLIMIT_FSIZE, &rl);
+    Set(std::string(100, 'x'), "y", "z");
+    Save_Settings();
+    _exit(0);
+  }
+  int st;
+  waitpid(pid, &st, 0);
+  ASSERT_TRUE(WIFEXITED(st));
+  EXPECT_EQ(Slurp("velder_data.sg"), "old\r\nfile\r\n");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"velder_data.sg"});
+}
+
+TEST_F(SettingsFile, InitLeavesSettingsEmptyWithoutAFile) {
+  Init();
+  EXPECT_EQ(COM_PATH + CON_PATH + COM_SETTINGS, "");
+  EXPECT_TRUE(Entries().empty());
+}
+
+}  // namespace
