@@ -25,4 +25,9 @@ bool Replace_File(std::string name, std::string content);
 // kept by Samba and Wine). Errors are ignored.
 void Hide_File(std::string name);
 
+// True when name is a regular file that may be run without an ".exe"
+// name: on POSIX, one with an execute permission bit. Always false on
+// Windows, where the extension decides.
+bool Is_Executable(std::string name);
+
 }  // namespace platform

@@ -87,6 +87,11 @@ bool Replace_File(std::string name, std::string content) {
   return ok;
 }
 
+bool Is_Executable(std::string name) {
+  struct stat st;
+  return stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0111) != 0;
+}
+
 void Hide_File(std::string name) {
   // The form in which Samba and Wine keep the DOS hidden attribute.
   lsetxattr(name.c_str(), "user.DOSATTRIB", "0x2", 3, 0);

@@ -97,6 +97,8 @@ bool Replace_File(std::string name, std::string content) {
   return ok;
 }
 
+bool Is_Executable(std::string) { return false; }
+
 void Hide_File(std::string name) {
   std::wstring w;
   if (To_Wide(name, w)) SetFileAttributesW(w.c_str(), FILE_ATTRIBUTE_HIDDEN);

@@ -3,11 +3,23 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
 int Clear_Screen();
 int Pause_For_Key();
 int Set_Title(std::string title);
+
+// The full path of a program named without a slash, found on PATH; a
+// name with a slash as it is. Empty when there is none.
+std::string Find_On_Path(std::string name);
+
+// Starts argv[0] (searched on PATH when it has no slash) with the other
+// words as its arguments, no shell, with SIGINT and SIGQUIT at their
+// defaults in the child and ignored here meanwhile. With wait: its exit
+// status, 128 + N for signal N. 127, and a line on standard error, when
+// it cannot be started. Without wait: 0 once started.
+int Spawn(std::vector<std::string> argv, bool wait);
 
 }  // namespace platform

@@ -1,0 +1,102 @@
+// Starting a program directly, without a shell, and waiting for it.
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <iostream>
+
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/posix_commands.h"
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+// While a program runs in the foreground, Ctrl+C and Ctrl+\ are for it,
+// not for the front end: they are ignored here, as system() does.
+struct Ignore_Interrupts {
+  struct sigaction old_int, old_quit;
+  Ignore_Interrupts() {
+    struct sigaction ign {};
+    ign.sa_handler = SIG_IGN;
+    sigemptyset(&ign.sa_mask);
+    sigaction(SIGINT, &ign, &old_int);
+    sigaction(SIGQUIT, &ign, &old_quit);
+  }
+  ~Ignore_Interrupts() {
+    sigaction(SIGINT, &old_int, nullptr);
+    sigaction(SIGQUIT, &old_quit, nullptr);
+  }
+};
+
+}  // namespace
+
+std::string Find_On_Path(std::string name) {
+  if (name.empty()) return std::string();
+  if (name.find('/') != std::string::npos) return name;
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t colon = dirs.find(':', start);
+    std::string dir = dirs.substr(start, colon == std::string::npos ? std::string::npos : colon - start);
+    std::string full = (dir.empty() ? "." : dir) + "/" + name;
+    struct stat st;
+    if (stat(full.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(full.c_str(), X_OK) == 0)
+      return full;
+    if (colon == std::string::npos) return std::string();
+    start = colon + 1;
+  }
+}
+
+int Spawn(std::vector<std::string> argv, bool wait) {
+  if (argv.empty() || argv[0].empty()) {
+    std::cerr << "velder: no program to start\n";
+    return 127;
+  }
+  std::string prog = Find_On_Path(argv[0]);
+  if (prog.empty()) {
+    std::cerr << "velder: " << argv[0] << ": not found\n";
+    return 127;
+  }
+  std::vector<char*> args;
+  for (std::string& a : argv) args.push_back(&a[0]);
+  args.push_back(nullptr);
+
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t defaults, none;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGINT);
+  sigaddset(&defaults, SIGQUIT);
+  sigaddset(&defaults, SIGPIPE);
+  sigemptyset(&none);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setsigmask(&attr, &none);
+  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+
+  Ignore_Interrupts guard;
+  pid_t pid;
+  int err = posix_spawn(&pid, prog.c_str(), nullptr, &attr, args.data(), environ);
+  posix_spawnattr_destroy(&attr);
+  if (err != 0) {
+    std::cerr << "velder: " << argv[0] << ": " << std::strerror(err) << '\n';
+    return 127;
+  }
+  if (!wait) return 0;
+  int st = 0;
+  while (waitpid(pid, &st, 0) < 0) {
+    if (errno != EINTR) return 127;
+  }
+  if (WIFEXITED(st)) return WEXITSTATUS(st);
+  if (WIFSIGNALED(st)) return 128 + WTERMSIG(st);
+  return 127;
+}
+
+}  // namespace platform
