@@ -20,6 +20,7 @@ int system(std::string t) {
   if (t == "cls") return Clear_Screen();
   if (t == "pause") return Pause_For_Key();
   if (Starts_With(t, "title ")) return Set_Title(t.substr(6));
+  if (Starts_With(t, "notepad.exe ")) return Open_Editor(t.substr(12));
   std::cerr << "velder: unknown command line: " << t << '\n';
   return 1;
 }
