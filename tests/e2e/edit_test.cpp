@@ -121,6 +121,7 @@ TEST(NewFile, FailuresAreReportedAndCreateNothing) {
       {d.path(), "taken"},                 // a directory is at the full path
       {d.path(), "dangling"},              // a link to nothing: not followed
       {d.path(), std::string("a\0b", 3)},  // the system would see only "a"
+      {d.path(), std::string(300, 'n')},   // longer than a name may be
   };
   std::string input = "1\n", screens;
   for (auto& c : cases) {
