@@ -203,19 +203,19 @@ TEST(OpenFile, VisualComesFirstAndVariablesHoldWords) {
   Temp_Dir d;
   Write_File_Bytes(d / "a.cpp", "");
   Write_File_Bytes(d / "-dash.cpp", "");
-  Write_File_Bytes(d / "q\"uote $x;`y`.cpp", "");
+  Write_File_Bytes(d / "s p $x;`y` & a.cpp", "");
   std::string editor = Helper("fake_editor");
   Options o = Clean(d);
   o.env = {{"VISUAL", "\"" + editor + "\" --wait  -n"},
            {"EDITOR", "/nonexistent/editor"},
            {"FAKE_EDITOR_LOG", d / "log"}};
-  Result r = Run_Piped(o, "1\n2\na.cpp\n2\n-dash.cpp\n2\nq\"uote $x;`y`.cpp\n3\n");
+  Result r = Run_Piped(o, "1\n2\na.cpp\n2\n-dash.cpp\n2\ns p $x;`y` & a.cpp\n3\n");
   std::string screen = Open_File_Screen("[fake_editor]\n");
   EXPECT_EQ(r.out, Through_Edit(screen + screen + screen));
   // A name that begins with "-" is not taken for an option.
   std::string words = editor + "\n--wait\n-n\n";
   EXPECT_EQ(Read_File_Bytes(d / "log"),
-            words + "a.cpp\n" + words + "./-dash.cpp\n" + words + "q\"uote $x;`y`.cpp\n");
+            words + "a.cpp\n" + words + "./-dash.cpp\n" + words + "s p $x;`y` & a.cpp\n");
   EXPECT_FALSE(Exists(d / "y"));
 }
 
