@@ -72,6 +72,33 @@ TEST(BuildRun, NoCompilerSetEndsAfterThePath) {
   }
 }
 
+TEST(BuildRun, EndOfInputAtThePathEndsTheProgram) {
+  Temp_Dir d;
+  Settings(d, Helper("fake_compiler"), "", "");
+  Result r = Run_Piped(Here(d), "2\nnothing.cpp\n");
+  EXPECT_EQ(r.out, Into_Run() + "路径无效，请重新输入。\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err, "");
+  EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), std::string(Helper("fake_compiler")) + "\r\n\r\n");
+}
+
+TEST(BuildRun, CtrlCStopsTheCompilerNotVelder) {
+  Temp_Dir d;
+  // The greeter stands in for a compiler that takes its time.
+  Settings(d, Helper("greeter"), "", "");
+  Write_File_Bytes(d / "a.cpp", "");
+  Options o = Here(d);
+  o.env = {{"TERM", "dumb"}, {"GREETER_SLEEP", "60"}};
+  Result r = Run_Pty(o, {{"保存信息并退出\r\n\r\n", "2\r"},
+                         {"路径：\r\n", "a.cpp\r"},
+                         {"你好，来自 greeter", "\x03"},
+                         {PAUSE_PROMPT, "k"},
+                         {"保存信息并退出\r\n\r\n", "4\r"}});
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_NE(r.out.find(Onlcr(COMPILE_FAILED) + PAUSE_PROMPT), std::string::npos) << r.out;
+  EXPECT_EQ(r.status, 0);
+}
+
 TEST(BuildRun, FirstCompileWithOptionsThenNoRun) {
   Temp_Dir d;
   Settings(d, Helper("fake_compiler"), "", "-O2 -Wall");
