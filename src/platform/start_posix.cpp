@@ -40,26 +40,34 @@ std::string Tmux_Text(std::string s) {
   return Tmux_Word(r);
 }
 
-// new-window runs a single word through the shell and only several words
-// directly, so a program without arguments is handed over through nice,
-// which at increment 0 changes nothing and starts it directly.
-int Tmux_Window(std::string title, std::vector<std::string> argv) {
+// What a new window is to run. Both tmux (always) and some terminals (when
+// the program fails to start) run a single word through the shell, and
+// only several words directly, so a program without arguments is handed
+// over through nice, which at increment 0 changes nothing and starts it
+// directly. Empty when nice is missing.
+std::vector<std::string> Window_Command(std::vector<std::string> argv) {
+  if (argv.size() > 1) return argv;
+  std::string nice = Find_On_Path("nice");
+  if (nice.empty()) return {};
+  return {nice, "-n", "0", "--", argv[0]};
+}
+
+int Tmux_Window(std::string title, std::vector<std::string> run) {
   std::error_code ec;
   std::string cwd = std::filesystem::current_path(ec).string();
   std::vector<std::string> a = {Find_On_Path("tmux"), "new-window"};
   if (!title.empty()) a.insert(a.end(), {"-n", Tmux_Text(title)});
   if (!ec) a.insert(a.end(), {"-c", Tmux_Text(cwd)});
   a.push_back("--");
-  if (argv.size() == 1) a.insert(a.end(), {Find_On_Path("nice"), "-n", "0", "--"});
-  for (const std::string& w : argv) a.push_back(Tmux_Word(w));
+  for (const std::string& w : run) a.push_back(Tmux_Word(w));
   return Spawn(a, true);
 }
 
-int Terminal_Window(std::string title, std::vector<std::string> argv) {
+int Terminal_Window(std::string title, std::vector<std::string> run) {
   std::vector<std::string> a = {Find_On_Path("x-terminal-emulator")};
   if (!title.empty()) a.insert(a.end(), {"-T", title});
   a.push_back("-e");
-  a.insert(a.end(), argv.begin(), argv.end());
+  a.insert(a.end(), run.begin(), run.end());
   return Spawn(a, false);
 }
 
@@ -102,11 +110,12 @@ int Start_Command(std::string words) {
   // is found out here, before any window opens.
   argv[0] = Runnable(argv[0]);
   if (argv[0].empty()) return 127;
-  if (Is_Set("TMUX") && !Find_On_Path("tmux").empty() &&
-      (argv.size() > 1 || !Find_On_Path("nice").empty()))
-    return Tmux_Window(title, argv);
-  if ((Is_Set("DISPLAY") || Is_Set("WAYLAND_DISPLAY")) && !Find_On_Path("x-terminal-emulator").empty())
-    return Terminal_Window(title, argv);
+  std::vector<std::string> run = Window_Command(argv);
+  if (!run.empty() && Is_Set("TMUX") && !Find_On_Path("tmux").empty())
+    return Tmux_Window(title, run);
+  if (!run.empty() && (Is_Set("DISPLAY") || Is_Set("WAYLAND_DISPLAY")) &&
+      !Find_On_Path("x-terminal-emulator").empty())
+    return Terminal_Window(title, run);
   return In_This_Terminal(argv);
 }
 
