@@ -44,7 +44,9 @@ void New_File() {
   std::string File = fpath + platform::Separator() + file + ".cpp";
   // The name line is a name, not a path: one with a separator would put
   // the file somewhere other than the directory given, so it never counts.
-  if (!platform::Is_Plain_Name(file)) {
+  // Nor does a double quote: no command line could carry the path, so the
+  // file could never be opened or built from here.
+  if (!platform::Is_Plain_Name(file) || file.find('"') != std::string::npos) {
     Print("创建失败！", 2);
   } else if (Isfile(File)) {
     Print("文件已存在。", 2);

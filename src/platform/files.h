@@ -11,8 +11,6 @@ namespace platform {
 // The path named by a UTF-8 line. On Windows the line is converted to
 // UTF-16; a line that is not valid UTF-8 gives false. On POSIX the bytes
 // are the path.
-// A line holding a NUL byte gives false everywhere: the system would see
-// only the part before it, a different path.
 bool Native_Path(std::string s, std::filesystem::path& p);
 
 // What joins a directory and a name: "/" on POSIX, "\\" on Windows.

@@ -45,7 +45,6 @@ bool Clear_Directory_In_Way(const std::string& name) {
 }  // namespace
 
 bool Native_Path(std::string s, std::filesystem::path& p) {
-  if (s.find('\0') != std::string::npos) return false;
   p = std::filesystem::path(s);
   return true;
 }

@@ -54,7 +54,6 @@ bool Move_Over(const std::wstring& tmp, const std::wstring& name) {
 }  // namespace
 
 bool Native_Path(std::string s, std::filesystem::path& p) {
-  if (s.find('\0') != std::string::npos) return false;
   std::wstring w;
   if (!To_Wide(s, w)) return false;
   p = std::filesystem::path(w);

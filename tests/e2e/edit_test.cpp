@@ -122,6 +122,7 @@ TEST(NewFile, FailuresAreReportedAndCreateNothing) {
       {d.path(), "dangling"},              // a link to nothing: not followed
       {d.path(), std::string("a\0b", 3)},  // the system would see only "a"
       {d.path(), std::string(300, 'n')},   // longer than a name may be
+      {d.path(), "say \"hi\""},            // no command line could carry it
   };
   std::string input = "1\n", screens;
   for (auto& c : cases) {
