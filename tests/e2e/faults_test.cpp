@@ -42,7 +42,7 @@ TEST(Faults, FileSizeLimitKeepsTheOldFile) {
     Temp_Dir d;
     Write_File_Bytes(d / "velder_data.sg", OLD);
     Options o = In(d.path());
-    o.program = Helper("with_file_limit");
+    o.program = Helper("with_file_limit_posix");
     o.args = {limit, VELDER_BIN};
     Result r = Run_Piped(o, "4\n");
     EXPECT_EQ(r.out, Cls_Dumb() + Main_Page_Text() + Cls_Dumb() + FAREWELL) << limit;
@@ -54,7 +54,7 @@ TEST(Faults, FileSizeLimitKeepsTheOldFile) {
   Temp_Dir d;
   Write_File_Bytes(d / "velder_data.sg", OLD);
   Options o = In(d.path());
-  o.program = Helper("with_file_limit");
+  o.program = Helper("with_file_limit_posix");
   o.args = {"26", VELDER_BIN};
   EXPECT_EQ(Run_Piped(o, "4\n").status, 0);
   EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), NEW);

@@ -1,5 +1,5 @@
 // Runs a program with a file size limit, as a full disk or a quota would
-// stop it: with_file_limit BYTES PROGRAM [ARGS...]. SIGXFSZ is ignored
+// stop it: with_file_limit_posix BYTES PROGRAM [ARGS...]. SIGXFSZ is ignored
 // (and stays so in the program), so a write past the limit fails with
 // EFBIG instead of killing it.
 #include <csignal>
@@ -11,7 +11,7 @@
 
 int main(int argc, char** argv) {
   if (argc < 3) {
-    std::fprintf(stderr, "usage: with_file_limit BYTES PROGRAM [ARGS...]\n");
+    std::fprintf(stderr, "usage: with_file_limit_posix BYTES PROGRAM [ARGS...]\n");
     return 2;
   }
   std::signal(SIGXFSZ, SIG_IGN);
