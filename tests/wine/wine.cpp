@@ -41,3 +41,22 @@ std::string Attrib_Letters(const std::string& path) {
     if (r.out[i] != ' ') letters += r.out[i];
   return letters;
 }
+
+std::string Without_Escapes(const std::string& s) {
+  std::string r;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    if (s[i] != '\x1b' || i + 1 >= s.size()) {
+      r += s[i];
+      continue;
+    }
+    char kind = s[++i];
+    if (kind == '[') {
+      while (i + 1 < s.size() && !(s[i + 1] >= '@' && s[i + 1] <= '~')) ++i;
+      ++i;  // the final byte
+    } else if (kind == ']') {
+      while (i + 1 < s.size() && s[i + 1] != '\a') ++i;
+      ++i;  // the BEL
+    }
+  }
+  return r;
+}

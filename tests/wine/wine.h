@@ -31,3 +31,7 @@ std::string Dos_Attributes(const std::string& path);
 // Runs "attrib" on the file under Wine and returns the letters before
 // its path ("A    H" and the like), spaces removed.
 std::string Attrib_Letters(const std::string& path);
+
+// A terminal transcript of Wine's console without its escape sequences
+// (it draws every character on its own, with cursor moves between).
+std::string Without_Escapes(const std::string& s);
