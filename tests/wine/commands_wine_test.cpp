@@ -17,7 +17,7 @@ std::string Run_Command_Exe() { return Helper("run_command.exe"); }
 std::string Install_Compiler(const std::string& dir, const std::string& name) {
   std::filesystem::create_directories(dir);
   std::string to = dir + "/" + name;
-  std::filesystem::copy_file(Helper("record_args.exe"), to);
+  std::filesystem::copy_file(Helper("record_args_win32.exe"), to);
   return to;
 }
 
@@ -93,7 +93,7 @@ TEST(WineCommands, StartRunsTheProgram) {
 // shown here.)
 TEST(WineCommands, ConsoleLinesArriveAsUtf8) {
   Temp_Dir d;
-  Options o = Wine_In(d.path(), Helper("read_lines.exe"));
+  Options o = Wine_In(d.path(), Helper("read_lines_win32.exe"));
   o.args.push_back("3");
   o.timeout = 60;
   // Wine's console takes the terminal out of line mode a moment after it

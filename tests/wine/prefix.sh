@@ -5,7 +5,7 @@ set -eu
 export WINEDEBUG=-all WINEPREFIX="$2"
 case "$1" in
 setup)
-  for f in velder.exe test-helpers/record_args.exe; do
+  for f in velder.exe velder-pauser.exe test-helpers/record_args_win32.exe; do
     if [ ! -f "$3/$f" ]; then
       echo "missing $3/$f: cross-compile first (cmake --build build-win)" >&2
       exit 1
