@@ -2,7 +2,7 @@
 # The Wine prefix the Wine tests share: made fresh before them, removed
 # after them, its wineserver stopped.
 set -eu
-export WINEDEBUG=-all WINEPREFIX="$2"
+export WINEDEBUG=-all WINEPREFIX="$2" LC_ALL=C.UTF-8
 case "$1" in
 setup)
   for f in velder.exe velder-pauser.exe test-helpers/record_args_win32.exe; do
@@ -11,14 +11,14 @@ setup)
       exit 1
     fi
   done
-  if [ -d "$WINEPREFIX" ]; then wineserver -k 2>/dev/null || true; fi
+  if [ -d "$WINEPREFIX" ]; then /usr/lib/wine/wineserver -k 2>/dev/null || true; fi
   rm -rf "$WINEPREFIX"
   mkdir -p "$(dirname "$WINEPREFIX")"
   /usr/lib/wine/wine64 wineboot -i
-  wineserver -w
+  /usr/lib/wine/wineserver -w
   ;;
 cleanup)
-  wineserver -k 2>/dev/null || true
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
   ;;
 esac

@@ -6,7 +6,10 @@ Options Wine_In(std::string cwd, std::string exe) {
   Options o = In(cwd);
   o.program = VELDER_BIN;
   o.args = {exe};
-  o.env = {{"WINEPREFIX", WINE_PREFIX}, {"WINEDEBUG", "-all"}};
+  // Wine names Linux files in the charset of the locale: only a UTF-8
+  // one maps Chinese Windows names to the same Linux names (Windows
+  // itself has no such setting, its names are UTF-16).
+  o.env = {{"WINEPREFIX", WINE_PREFIX}, {"WINEDEBUG", "-all"}, {"LC_ALL", "C.UTF-8"}};
   // No display: "start" and the like must not look for one.
   o.unset = {"DISPLAY", "WAYLAND_DISPLAY"};
   o.timeout = 120;
