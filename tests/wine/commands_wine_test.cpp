@@ -105,7 +105,7 @@ TEST(WineCommands, ConsoleLinesArriveAsUtf8) {
                          {"]", ""},
                          {">", "\r"}});
   std::string shown = Without_Escapes(r.out);
-  EXPECT_NE(shown.find("[e4bda0e5a5bd20e4b896e7958c]\r\r\n>abc\r\r\n[616263]\r\r\n>\r\r\n[]"),
+  EXPECT_NE(shown.find("[e4bda0e5a5bd20e4b896e7958c]\r\r\n> abc\r\r\n[616263]\r\r\n> \r\r\n[]"),
             std::string::npos)
       << shown;
   EXPECT_EQ(r.status, 0);

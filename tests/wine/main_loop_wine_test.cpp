@@ -89,4 +89,21 @@ TEST(WineMainLoop, EmptyDirectoryInThePlaceOfTheFileIsReplaced) {
   EXPECT_EQ(Dos_Attributes(d / "velder_data.sg"), "0x2");
 }
 
+// In a console (Wine gives the program one under a pseudo-terminal) the
+// typing effect's single bytes must still come out as Chinese text, not
+// as one garbage character per byte.
+TEST(WineMainLoop, ConsoleShowsTheChineseText) {
+  Temp_Dir d;
+  Options o = Wine_In(d.path());
+  o.timeout = 60;
+  Result r = Run_Pty(o, {{"出", "4\r", true}});
+  std::string shown = Without_Escapes(r.out);
+  for (const char* line : {"Tarnwickshade", "1. 编辑 C++ 文件", "2. 运行 C++ 程序", "3. 设置",
+                           "4. 保存信息并退出", "将在 3s 内退出……"})
+    EXPECT_NE(shown.find(line), std::string::npos) << line << "\n" << shown;
+  EXPECT_EQ(shown.find("\xef\xbf\xbd"), std::string::npos);  // U+FFFD
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), "\r\n\r\n");
+}
+
 }  // namespace

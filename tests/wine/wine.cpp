@@ -2,6 +2,9 @@
 
 #include <sys/xattr.h>
 
+#include <algorithm>
+#include <cstdlib>
+
 Options Wine_In(std::string cwd, std::string exe) {
   Options o = In(cwd);
   o.program = VELDER_BIN;
@@ -54,8 +57,11 @@ std::string Without_Escapes(const std::string& s) {
     }
     char kind = s[++i];
     if (kind == '[') {
+      std::size_t from = i + 1;
       while (i + 1 < s.size() && !(s[i + 1] >= '@' && s[i + 1] <= '~')) ++i;
       ++i;  // the final byte
+      // The console draws a space as a move of the cursor to the right.
+      if (i < s.size() && s[i] == 'C') r += std::string(std::max(1, std::atoi(s.c_str() + from)), ' ');
     } else if (kind == ']') {
       while (i + 1 < s.size() && s[i + 1] != '\a') ++i;
       ++i;  // the BEL

@@ -33,5 +33,6 @@ std::string Dos_Attributes(const std::string& path);
 std::string Attrib_Letters(const std::string& path);
 
 // A terminal transcript of Wine's console without its escape sequences
-// (it draws every character on its own, with cursor moves between).
+// (it draws every character on its own, with cursor moves between, and
+// a space as a move to the right, which becomes a space again here).
 std::string Without_Escapes(const std::string& s);
