@@ -88,12 +88,16 @@ TEST(WineSession, CompilerSetInTheMenuBuildsAndRunsAfterARestart) {
 }
 
 // The compiler's exit status is what decides: not 0 is a failure, and
-// then nothing is started.
+// then nothing is started. (First a line that is not UTF-8, which names
+// nothing.)
 TEST(WineSession, CompileStatusDecides) {
   Place p;
   Write_File_Bytes(p.home + "/velder_data.sg", Win_Path(p.compiler) + "\r\n\r\n--exit=7");
-  Result r = Run_Piped(Wine_In(p.home), "2\r\n" + Win_Path(p.source) + "\r\n4\r\n");
-  EXPECT_EQ(r.out, Crlf(Main_Page_Text() + SOURCE_PROMPT + "\n" +
+  // What a lenient conversion would make of the bad bytes: U+FFFD twice.
+  Write_File_Bytes(p.work + "/\xef\xbf\xbd\xef\xbf\xbd.cpp", "");
+  Result r = Run_Piped(Wine_In(p.home),
+                       "2\r\n" + Win_Path(p.work) + "\\\xff\xfe.cpp\r\n" + Win_Path(p.source) + "\r\n4\r\n");
+  EXPECT_EQ(r.out, Crlf(Main_Page_Text() + SOURCE_PROMPT + NO_PATH + "\n" +
                         "未找到对应程序的 exe 文件，自动编译。\n正在编译……\n编译失败！\n\n" +
                         Pause_Text() + Main_Page_Text() + FAREWELL));
   EXPECT_EQ(r.status, 0);
