@@ -1,7 +1,9 @@
 #include <cerrno>
 #include <string>
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -21,6 +23,35 @@ bool Write_All(int fd, const std::string& s) {
     done += static_cast<std::size_t>(k);
   }
   return true;
+}
+
+// The process id in a temporary file name "NAME.tmp-PID-N", or 0.
+pid_t Temp_Owner(const std::string& entry, const std::string& prefix) {
+  if (entry.compare(0, prefix.size(), prefix) != 0) return 0;
+  pid_t pid = 0;
+  std::size_t i = prefix.size();
+  for (; i < entry.size() && entry[i] >= '0' && entry[i] <= '9' && pid < 10000000; ++i)
+    pid = pid * 10 + (entry[i] - '0');
+  return i < entry.size() && entry[i] == '-' ? pid : 0;
+}
+
+// A save killed between creating its temporary file and the rename
+// leaves that file behind; it is removed once its process is gone. The
+// temporary file of another copy still saving here is left alone.
+void Remove_Stale_Temps(const std::string& name) {
+  std::size_t slash = name.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : name.substr(0, slash + 1);
+  std::string prefix = name.substr(slash == std::string::npos ? 0 : slash + 1) + ".tmp-";
+  DIR* d = opendir(dir.c_str());
+  if (!d) return;
+  while (struct dirent* e = readdir(d)) {
+    pid_t pid = Temp_Owner(e->d_name, prefix);
+    if (pid <= 0 || kill(pid, 0) == 0 || errno != ESRCH) continue;  // alive, or not ours
+    std::string path = (slash == std::string::npos ? "" : dir) + e->d_name;
+    struct stat st;
+    if (lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) unlink(path.c_str());
+  }
+  closedir(d);
 }
 
 // Creates a fresh temporary file beside name; never opens an existing
@@ -88,6 +119,7 @@ bool Read_File(std::string name, std::string& content) {
 }
 
 bool Replace_File(std::string name, std::string content) {
+  Remove_Stale_Temps(name);
   std::string tmp;
   int fd = Create_Temp(name, tmp);
   if (fd < 0) return false;

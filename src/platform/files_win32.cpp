@@ -21,6 +21,37 @@ bool Write_All(HANDLE h, const std::string& s) {
   return true;
 }
 
+// A save killed between creating its temporary file and the rename
+// leaves "NAME.tmp-PID-N" behind; it is removed once that process is
+// gone. The temporary file of another copy still saving is left alone.
+void Remove_Stale_Temps(const std::wstring& name) {
+  std::size_t slash = name.find_last_of(L"\\/");
+  std::wstring dir = slash == std::wstring::npos ? L"" : name.substr(0, slash + 1);
+  std::wstring prefix = name.substr(slash == std::wstring::npos ? 0 : slash + 1) + L".tmp-";
+  WIN32_FIND_DATAW fd;
+  HANDLE f = FindFirstFileW((name + L".tmp-*").c_str(), &fd);
+  if (f == INVALID_HANDLE_VALUE) return;
+  do {
+    std::wstring entry = fd.cFileName;
+    if (entry.compare(0, prefix.size(), prefix) != 0) continue;
+    DWORD pid = 0;
+    std::size_t i = prefix.size();
+    for (; i < entry.size() && entry[i] >= L'0' && entry[i] <= L'9' && pid < 100000000; ++i)
+      pid = pid * 10 + (entry[i] - L'0');
+    if (pid == 0 || i >= entry.size() || entry[i] != L'-') continue;
+    HANDLE p = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
+    if (p) {
+      CloseHandle(p);
+      continue;
+    }
+    if (GetLastError() != ERROR_INVALID_PARAMETER) continue;  // there, but not ours to see
+    std::wstring path = dir + entry;
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(path.c_str());
+  } while (FindNextFileW(f, &fd));
+  FindClose(f);
+}
+
 HANDLE Create_Temp(const std::wstring& name, std::wstring& tmp) {
   for (int i = 0; i < 100; ++i) {
     tmp = name + L".tmp-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(i);
@@ -98,6 +129,7 @@ bool Read_File(std::string name, std::string& content) {
 bool Replace_File(std::string name, std::string content) {
   std::wstring w, tmp;
   if (!To_Wide(name, w)) return false;
+  Remove_Stale_Temps(w);
   HANDLE h = Create_Temp(w, tmp);
   if (h == INVALID_HANDLE_VALUE) return false;
   bool ok = Write_All(h, content) && FlushFileBuffers(h);

@@ -149,6 +149,11 @@ TEST_P(KillDuringSave, LeavesTheOldOrTheNewFileWhole) {
     if (entries.size() > 1) ++mid_save;
     for (const std::string& e : entries)
       EXPECT_TRUE(e == "velder_data.sg" || e.rfind("velder_data.sg.tmp-", 0) == 0) << e;
+    if (entries.size() > 1 && mid_save == 1) {
+      // The next orderly save clears the leftover of the killed one.
+      EXPECT_EQ(Run_Piped(In(d.path()), "4\n").status, 0);
+      EXPECT_EQ(Entries(d.path()), std::vector<std::string>{"velder_data.sg"});
+    }
   }
   std::printf(
       "kills: %d, old file kept: %d (%d of them mid-save, temporary file left), new file "

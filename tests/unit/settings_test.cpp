@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -147,6 +148,21 @@ TEST_F(SettingsFile, FailedWriteKeepsTheOldFile) {
   ASSERT_TRUE(WIFEXITED(st));
   EXPECT_EQ(Slurp("velder_data.sg"), "old\r\nfile\r\n");
   EXPECT_EQ(Entries(), std::vector<std::string>{"velder_data.sg"});
+}
+
+TEST_F(SettingsFile, LeftoverOfAKilledSaveIsRemovedOnlyWhenItsProcessIsGone) {
+  pid_t dead = fork();
+  if (dead == 0) _exit(0);
+  waitpid(dead, nullptr, 0);
+  std::string stale = "velder_data.sg.tmp-" + std::to_string(dead) + "-0";
+  std::string live = "velder_data.sg.tmp-" + std::to_string(getppid()) + "-3";
+  std::ofstream(stale) << "partial";
+  std::ofstream(live) << "another copy saving";
+  std::ofstream("velder_data.sg.tmp-notes") << "not ours";
+  Save_Settings();
+  std::vector<std::string> left = Entries();
+  std::sort(left.begin(), left.end());
+  EXPECT_EQ(left, (std::vector<std::string>{"velder_data.sg", live, "velder_data.sg.tmp-notes"}));
 }
 
 TEST_F(SettingsFile, InitLeavesSettingsEmptyWithoutAFile) {
