@@ -2,8 +2,11 @@
 // its own file. Every one returns the command's exit status.
 #pragma once
 
+#include <csignal>
 #include <string>
 #include <vector>
+
+#include <sys/types.h>
 
 namespace platform {
 
@@ -27,6 +30,21 @@ std::string Find_On_Path(std::string name);
 // it cannot be started. Without wait: 0 once started; the program runs on
 // in a process group of its own, with no standard input.
 int Spawn(std::vector<std::string> argv, bool wait);
+
+// While a program runs in the foreground, Ctrl+C and Ctrl+\ are for it,
+// not for the one waiting: they are ignored for the life of this guard,
+// as system() does.
+struct Ignore_Interrupts {
+  struct sigaction old_int, old_quit;
+  Ignore_Interrupts();
+  ~Ignore_Interrupts();
+};
+
+// posix_spawn of the program at prog (found already) with argv, SIGINT,
+// SIGQUIT and SIGPIPE at their defaults and no signal blocked in the
+// child; detached: a process group of its own and no standard input.
+// Returns 0, or the error that kept it from starting.
+int Start_Program(std::string prog, std::vector<std::string> argv, bool detach, pid_t& pid);
 
 // Spawn with wait, telling apart a program that could not be started
 // (started false) from one that ended with status 127.

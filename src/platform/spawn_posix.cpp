@@ -19,23 +19,6 @@ namespace platform {
 
 namespace {
 
-// While a program runs in the foreground, Ctrl+C and Ctrl+\ are for it,
-// not for the front end: they are ignored here, as system() does.
-struct Ignore_Interrupts {
-  struct sigaction old_int, old_quit;
-  Ignore_Interrupts() {
-    struct sigaction ign {};
-    ign.sa_handler = SIG_IGN;
-    sigemptyset(&ign.sa_mask);
-    sigaction(SIGINT, &ign, &old_int);
-    sigaction(SIGQUIT, &ign, &old_quit);
-  }
-  ~Ignore_Interrupts() {
-    sigaction(SIGINT, &old_int, nullptr);
-    sigaction(SIGQUIT, &old_quit, nullptr);
-  }
-};
-
 // Programs started to run on their own (a terminal window); collected
 // once they end so that they do not linger as zombies.
 std::vector<pid_t> detached;
@@ -62,10 +45,44 @@ bool Start_Child(std::vector<std::string> argv, bool detach, pid_t& pid) {
     std::cerr << "velder: " << argv[0] << ": not found\n";
     return false;
   }
+  int err = Start_Program(prog, argv, detach, pid);
+  if (err != 0) {
+    std::cerr << "velder: " << argv[0] << ": " << std::strerror(err) << '\n';
+    return false;
+  }
+  return true;
+}
+
+int Wait_Child(pid_t pid) {
+  int st = 0;
+  while (waitpid(pid, &st, 0) < 0) {
+    if (errno != EINTR) return 127;
+  }
+  if (WIFEXITED(st)) return WEXITSTATUS(st);
+  if (WIFSIGNALED(st)) return 128 + WTERMSIG(st);
+  return 127;
+}
+
+}  // namespace
+
+Ignore_Interrupts::Ignore_Interrupts() {
+  struct sigaction ign {};
+  ign.sa_handler = SIG_IGN;
+  sigemptyset(&ign.sa_mask);
+  sigaction(SIGINT, &ign, &old_int);
+  sigaction(SIGQUIT, &ign, &old_quit);
+}
+
+Ignore_Interrupts::~Ignore_Interrupts() {
+  sigaction(SIGINT, &old_int, nullptr);
+  sigaction(SIGQUIT, &old_quit, nullptr);
+}
+
+int Start_Program(std::string prog, std::vector<std::string> argv, bool detach, pid_t& pid) {
   std::vector<char*> args;
   for (std::string& a : argv) args.push_back(&a[0]);
   args.push_back(nullptr);
-
+  // The child gets the signal dispositions a shell would give it.
   posix_spawnattr_t attr;
   posix_spawnattr_init(&attr);
   sigset_t defaults, none;
@@ -88,24 +105,8 @@ bool Start_Child(std::vector<std::string> argv, bool detach, pid_t& pid) {
   int err = posix_spawn(&pid, prog.c_str(), &actions, &attr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attr);
-  if (err != 0) {
-    std::cerr << "velder: " << argv[0] << ": " << std::strerror(err) << '\n';
-    return false;
-  }
-  return true;
+  return err;
 }
-
-int Wait_Child(pid_t pid) {
-  int st = 0;
-  while (waitpid(pid, &st, 0) < 0) {
-    if (errno != EINTR) return 127;
-  }
-  if (WIFEXITED(st)) return WEXITSTATUS(st);
-  if (WIFSIGNALED(st)) return 128 + WTERMSIG(st);
-  return 127;
-}
-
-}  // namespace
 
 std::string Find_On_Path(std::string name) {
   if (name.empty()) return std::string();

@@ -1,15 +1,13 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <string>
 #include <vector>
 
-#include <spawn.h>
 #include <sys/wait.h>
 
 #include "pauser.h"
 #include "platform/posix_commands.h"
-
-extern char** environ;
 
 namespace {
 
@@ -37,23 +35,6 @@ std::string Signal_Name(int sig) {
   }
 }
 
-// Ctrl+C and Ctrl+\ stop the program, not the pauser, which stays to
-// report how the program ended.
-struct Ignore_Interrupts {
-  struct sigaction old_int, old_quit;
-  Ignore_Interrupts() {
-    struct sigaction ign {};
-    ign.sa_handler = SIG_IGN;
-    sigemptyset(&ign.sa_mask);
-    sigaction(SIGINT, &ign, &old_int);
-    sigaction(SIGQUIT, &ign, &old_quit);
-  }
-  ~Ignore_Interrupts() {
-    sigaction(SIGINT, &old_int, nullptr);
-    sigaction(SIGQUIT, &old_quit, nullptr);
-  }
-};
-
 }  // namespace
 
 Ending Run_Program(int argc, char** argv) {
@@ -66,23 +47,11 @@ Ending Run_Program(int argc, char** argv) {
     e.why = Reason(ENOENT);
     return e;
   }
-  std::vector<char*> args(argv + 1, argv + argc);
-  args.push_back(nullptr);
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t defaults, none;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGINT);
-  sigaddset(&defaults, SIGQUIT);
-  sigaddset(&defaults, SIGPIPE);
-  sigemptyset(&none);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-  Ignore_Interrupts guard;
+  // Ctrl+C and Ctrl+\ stop the program, not the pauser, which stays to
+  // report how the program ended.
+  platform::Ignore_Interrupts guard;
   pid_t pid;
-  int err = posix_spawn(&pid, prog.c_str(), nullptr, &attr, args.data(), environ);
-  posix_spawnattr_destroy(&attr);
+  int err = platform::Start_Program(prog, std::vector<std::string>(argv + 1, argv + argc), false, pid);
   if (err != 0) {
     e.why = Reason(err);
     return e;
