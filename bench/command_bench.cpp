@@ -1,0 +1,90 @@
+// The two command lines whose cost the user waits for: the compile line
+// ("cmd /c" and its word splitting, then g++) and the same-terminal
+// launch ("start"), each against the same program started directly.
+// The two ways take turns, and the order flips every pair, so that a
+// change in the machine's load falls on both.
+#include <benchmark/benchmark.h>
+
+#include <fstream>
+#include <string>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "bench_util.h"
+#include "platform/command.h"
+
+namespace {
+
+using bench::Clock;
+
+const std::string GXX = "/usr/bin/g++";
+
+std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
+
+double Time_Of_System(const std::string& t, int& status) {
+  Clock::time_point t0 = Clock::now();
+  status = platform::system(t);
+  return bench::Seconds(Clock::now() - t0);
+}
+
+double Time_Of_Direct(const std::vector<std::string>& argv, const std::string& dir, int& status) {
+  Clock::time_point t0 = Clock::now();
+  status = bench::Wait_For(bench::Start(argv, -1, -1, dir));
+  return bench::Seconds(Clock::now() - t0);
+}
+
+void Alternate(benchmark::State& state, const std::string& line,
+               const std::vector<std::string>& argv, const std::string& dir) {
+  int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
+  int saved = bench::Redirect_Stdout(null);
+  double velder = 0, direct = 0;
+  long pairs = 0;
+  bool ok = true;
+  for (auto _ : state) {
+    int a = 0, b = 0;
+    double ta, tb;
+    if (pairs % 2 == 0) {
+      ta = Time_Of_System(line, a);
+      tb = Time_Of_Direct(argv, dir, b);
+    } else {
+      tb = Time_Of_Direct(argv, dir, b);
+      ta = Time_Of_System(line, a);
+    }
+    ok = ok && a == 0 && b == 0;
+    velder += ta;
+    direct += tb;
+    ++pairs;
+    state.SetIterationTime(ta);
+  }
+  bench::Restore_Stdout(saved);
+  close(null);
+  if (!ok) return state.SkipWithError("a run did not end with status 0");
+  state.counters["velder_ms"] = 1000 * velder / pairs;
+  state.counters["direct_ms"] = 1000 * direct / pairs;
+  state.counters["ratio"] = velder / direct;
+}
+
+void BM_Compile_Path(benchmark::State& state) {
+  std::string dir = bench::Make_Temp_Dir();
+  std::string src = dir + "/hello.cpp", exe = dir + "/hello.exe";
+  std::ofstream(src) << "#include <iostream>\n\nint main() {\n  std::cout << \"Hello, world!\\n\";\n}\n";
+  // Built as velder's Run builds it: the compiler, the (empty) options,
+  // "-g -o", the executable and the source, all once more in quotes.
+  std::string line =
+      "cmd /c" + Quoted(Quoted(GXX) + " -g -o " + Quoted(exe) + " " + Quoted(src));
+  Alternate(state, line, {GXX, "-g", "-o", exe, src}, dir);
+  bench::Remove_Dir(dir);
+}
+BENCHMARK(BM_Compile_Path)->Iterations(12)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_Launch_Path(benchmark::State& state) {
+  bench::Same_Terminal_Environment();
+  std::string dir = bench::Make_Temp_Dir();
+  std::string line = "start " + Quoted(dir + "/tiny.cpp") + " " + Quoted(TINY_BIN);
+  Alternate(state, line, {TINY_BIN}, dir);
+  bench::Remove_Dir(dir);
+}
+BENCHMARK(BM_Launch_Path)->Iterations(400)->UseManualTime()->Unit(benchmark::kMicrosecond);
+
+}  // namespace
