@@ -51,6 +51,13 @@ long Vm_Hwm_Kib(pid_t pid) {
   return -1;
 }
 
+void Set_Stream(posix_spawn_file_actions_t& fa, int target, int fd, int mode) {
+  if (fd >= 0)
+    posix_spawn_file_actions_adddup2(&fa, fd, target);
+  else if (fd == NULL_DEVICE)
+    posix_spawn_file_actions_addopen(&fa, target, "/dev/null", mode, 0);
+}
+
 int pty_master = -1;
 std::thread drain;
 std::atomic<long> drained{0};
@@ -59,21 +66,16 @@ std::atomic<long> drained{0};
 
 double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
-pid_t Start(const std::vector<std::string>& argv, int in, int out, const std::string& dir) {
+pid_t Start(const std::vector<std::string>& argv, int in, int out, const std::string& dir,
+            int err_too) {
   posix_spawn_file_actions_t fa;
   posix_spawn_file_actions_init(&fa);
-  if (in >= 0)
-    posix_spawn_file_actions_adddup2(&fa, in, 0);
-  else
-    posix_spawn_file_actions_addopen(&fa, 0, "/dev/null", O_RDONLY, 0);
-  if (out >= 0)
-    posix_spawn_file_actions_adddup2(&fa, out, 1);
-  else
-    posix_spawn_file_actions_addopen(&fa, 1, "/dev/null", O_WRONLY, 0);
+  Set_Stream(fa, 0, in, O_RDONLY);
+  Set_Stream(fa, 1, out, O_WRONLY);
   // The programs' complaints (velder's at the end of its input) are not
   // part of the report; every caller checks the status instead.
-  posix_spawn_file_actions_addopen(&fa, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addchdir_np(&fa, dir.c_str());
+  Set_Stream(fa, 2, err_too, O_WRONLY);
+  if (!dir.empty()) posix_spawn_file_actions_addchdir_np(&fa, dir.c_str());
   std::vector<char*> args = Arg_Pointers(argv);
   pid_t pid = -1;
   int err = posix_spawn(&pid, args[0], &fa, nullptr, args.data(), environ);

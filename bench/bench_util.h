@@ -15,10 +15,16 @@ using Clock = std::chrono::steady_clock;
 
 double Seconds(Clock::duration d);
 
-// Starts argv[0] (a full path) in dir with the given descriptors as its
-// standard input and output (-1: /dev/null); standard error goes to
-// /dev/null.
-pid_t Start(const std::vector<std::string>& argv, int in, int out, const std::string& dir);
+// Descriptor arguments of Start: the stream is /dev/null, or the one the
+// benchmark itself has.
+const int NULL_DEVICE = -1;
+const int INHERIT = -2;
+
+// Starts argv[0] (a full path) with the given descriptors as its standard
+// input and output; standard error goes to /dev/null unless err_too is
+// INHERIT. An empty dir keeps the working directory.
+pid_t Start(const std::vector<std::string>& argv, int in, int out, const std::string& dir,
+            int err_too = NULL_DEVICE);
 
 // Waits for pid; its exit status, 128 + N for signal N.
 int Wait_For(pid_t pid);
