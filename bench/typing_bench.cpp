@@ -10,6 +10,7 @@
 #include "app/velder.h"
 #include "bench_util.h"
 #include "console/console.h"
+#include "platform/console.h"
 #include "platform/input.h"
 
 namespace {
@@ -31,6 +32,7 @@ void Report(benchmark::State& state, double total, double nominal, double lowest
 }
 
 void BM_Print(benchmark::State& state) {
+  platform::Init_Console();  // as velder sets itself up before it prints
   long n = state.range(0);
   std::string s = Text_Of(n);
   double nominal = static_cast<double>(n) / 1000;
@@ -59,6 +61,7 @@ BENCHMARK(BM_Print)->Arg(10000)->Iterations(2)->UseManualTime()->Unit(benchmark:
 // Main_Page: the header at once, the 73 bytes of its four options at
 // 1 ms each, then the choice read from standard input.
 void BM_Main_Page(benchmark::State& state) {
+  platform::Init_Console();
   const double nominal = 0.073;
   int in[2];
   if (pipe(in) != 0) return state.SkipWithError("pipe failed");
