@@ -1,9 +1,85 @@
 #include "build/run.h"
 
-#include "console/console.h"
+#include <iostream>
+#include <string>
+#include <unordered_set>
 
-// Interim: build and run is not built yet.
+#include "build/commands.h"
+#include "config/settings.h"
+#include "console/console.h"
+#include "paths/paths.h"
+#include "platform/command.h"
+
+namespace {
+
+const int YES_NO[2] = {0, 1};
+
+// Asks a yes/no question already printed; true for 1.
+bool Yes() { return Read_Pint(std::unordered_set<int>(YES_NO, YES_NO + 2)) != 0; }
+
+// A line feed straight to standard output, without the typing effect.
+void Bare_Line_Feed() { std::cout << '\n' << std::flush; }
+
+// Compiles with t; true when the compiler reported success.
+bool Compile(std::string t) {
+  Print("正在编译……", 1);
+  if (platform::system(t) != 0) {
+    Print("编译失败！", 2);
+    return false;
+  }
+  Print("编译成功！", 1);
+  return true;
+}
+
+void Launch(std::string fpath, std::string epath) {
+  std::string t;
+  if (Isfile(CON_PATH)) {
+    Print("正在通过 ConsolePauser 启动程序……", 1);
+    t = Pauser_Launch_Command(CON_PATH, epath);
+  } else {
+    Print("ConsolePauser 路径无效。即将直接启动程序。", 1);
+    t = Direct_Launch_Command(fpath, epath);
+  }
+  // A launch that did not happen must not be reported as one.
+  if (platform::system(t) == 0)
+    Print("启动成功！", 1);
+  else
+    Print("启动失败！", 1);
+}
+
+}  // namespace
+
 void Run() {
   Cls();
+  Print("请输入 C++ 文件的完整路径：", 1);
+  std::string fpath = Read_File_Path("cpp");
+  std::string epath = Exe_Path(fpath);
+  Bare_Line_Feed();
+  if (!Isfile(COM_PATH)) {
+    Print("编译器路径无效！请重新设置。", 2);
+    Pause();
+    return;
+  }
+  std::string t = Compile_Command(COM_PATH, COM_SETTINGS, epath, fpath);
+  bool ncom = true;
+  if (!Isfile(epath)) {
+    Print("未找到对应程序的 exe 文件，自动编译。", 1);
+  } else {
+    Print("是否需要编译？（0/1）", 1);
+    ncom = Yes();
+    if (!ncom) Print("跳过编译。", 1);
+  }
+  if (ncom && !Compile(t)) {
+    Pause();
+    return;
+  }
+  Bare_Line_Feed();
+  Print("是否需要运行？（0/1）", 1);
+  bool nrun = Yes();
+  if (nrun)
+    Launch(fpath, epath);
+  else
+    Print("跳过运行。", 1);
+  Bare_Line_Feed();
   Pause();
 }

@@ -7,6 +7,10 @@
 #include "platform/files.h"
 
 Entry Kind_Of(std::string s) {
+  // A path goes onto command lines between double quotes, which cannot
+  // hold a double quote, and a NUL would cut it short in every system
+  // call: such a line names nothing (Windows refuses both in names too).
+  if (s.find('"') != std::string::npos || s.find('\0') != std::string::npos) return Entry::nothing;
   std::filesystem::path p;
   if (!platform::Native_Path(s, p)) return Entry::nothing;
   std::error_code ec;

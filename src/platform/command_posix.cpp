@@ -20,6 +20,8 @@ int system(std::string t) {
   if (t == "cls") return Clear_Screen();
   if (t == "pause") return Pause_For_Key();
   if (Starts_With(t, "title ")) return Set_Title(t.substr(6));
+  if (Starts_With(t, "cmd /c")) return Cmd_Command(t.substr(6));
+  if (Starts_With(t, "start ")) return Start_Command(t.substr(6));
   std::cerr << "velder: unknown command line: " << t << '\n';
   return 1;
 }

@@ -19,7 +19,19 @@ std::string Find_On_Path(std::string name);
 // words as its arguments, no shell, with SIGINT and SIGQUIT at their
 // defaults in the child and ignored here meanwhile. With wait: its exit
 // status, 128 + N for signal N. 127, and a line on standard error, when
-// it cannot be started. Without wait: 0 once started.
+// it cannot be started. Without wait: 0 once started; the program runs on
+// in a process group of its own, with no standard input.
 int Spawn(std::vector<std::string> argv, bool wait);
+
+// Spawn with wait, telling apart a program that could not be started
+// (started false) from one that ended with status 127.
+int Spawn_And_Wait(std::vector<std::string> argv, bool& started);
+
+// "cmd /c" + text and "start " + words, each program started directly.
+// A program word without a slash that names a file in the working
+// directory means that file, as for cmd.exe; otherwise PATH is searched.
+int Cmd_Command(std::string text);
+int Start_Command(std::string words);
+std::string Program_Word(std::string word);
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iostream>
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -35,6 +36,75 @@ struct Ignore_Interrupts {
   }
 };
 
+// Programs started to run on their own (a terminal window); collected
+// once they end so that they do not linger as zombies.
+std::vector<pid_t> detached;
+
+void Reap_Detached() {
+  std::vector<pid_t> running;
+  for (pid_t pid : detached) {
+    int st;
+    if (waitpid(pid, &st, WNOHANG) == 0) running.push_back(pid);
+  }
+  detached.swap(running);
+}
+
+// Starts argv; false, with a line on standard error, when it cannot be.
+// A detached program gets a process group of its own, so that Ctrl+C here
+// does not reach it, and no standard input.
+bool Start_Child(std::vector<std::string> argv, bool detach, pid_t& pid) {
+  if (argv.empty() || argv[0].empty()) {
+    std::cerr << "velder: no program to start\n";
+    return false;
+  }
+  std::string prog = Find_On_Path(argv[0]);
+  if (prog.empty()) {
+    std::cerr << "velder: " << argv[0] << ": not found\n";
+    return false;
+  }
+  std::vector<char*> args;
+  for (std::string& a : argv) args.push_back(&a[0]);
+  args.push_back(nullptr);
+
+  posix_spawnattr_t attr;
+  posix_spawnattr_init(&attr);
+  sigset_t defaults, none;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGINT);
+  sigaddset(&defaults, SIGQUIT);
+  sigaddset(&defaults, SIGPIPE);
+  sigemptyset(&none);
+  posix_spawnattr_setsigdefault(&attr, &defaults);
+  posix_spawnattr_setsigmask(&attr, &none);
+  short flags = POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (detach) {
+    flags |= POSIX_SPAWN_SETPGROUP;
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+  }
+  posix_spawnattr_setflags(&attr, flags);
+  int err = posix_spawn(&pid, prog.c_str(), &actions, &attr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attr);
+  if (err != 0) {
+    std::cerr << "velder: " << argv[0] << ": " << std::strerror(err) << '\n';
+    return false;
+  }
+  return true;
+}
+
+int Wait_Child(pid_t pid) {
+  int st = 0;
+  while (waitpid(pid, &st, 0) < 0) {
+    if (errno != EINTR) return 127;
+  }
+  if (WIFEXITED(st)) return WEXITSTATUS(st);
+  if (WIFSIGNALED(st)) return 128 + WTERMSIG(st);
+  return 127;
+}
+
 }  // namespace
 
 std::string Find_On_Path(std::string name) {
@@ -56,47 +126,22 @@ std::string Find_On_Path(std::string name) {
 }
 
 int Spawn(std::vector<std::string> argv, bool wait) {
-  if (argv.empty() || argv[0].empty()) {
-    std::cerr << "velder: no program to start\n";
-    return 127;
-  }
-  std::string prog = Find_On_Path(argv[0]);
-  if (prog.empty()) {
-    std::cerr << "velder: " << argv[0] << ": not found\n";
-    return 127;
-  }
-  std::vector<char*> args;
-  for (std::string& a : argv) args.push_back(&a[0]);
-  args.push_back(nullptr);
+  bool started = false;
+  if (wait) return Spawn_And_Wait(argv, started);
+  Reap_Detached();
+  pid_t pid;
+  if (!Start_Child(argv, true, pid)) return 127;
+  detached.push_back(pid);
+  return 0;
+}
 
-  posix_spawnattr_t attr;
-  posix_spawnattr_init(&attr);
-  sigset_t defaults, none;
-  sigemptyset(&defaults);
-  sigaddset(&defaults, SIGINT);
-  sigaddset(&defaults, SIGQUIT);
-  sigaddset(&defaults, SIGPIPE);
-  sigemptyset(&none);
-  posix_spawnattr_setsigdefault(&attr, &defaults);
-  posix_spawnattr_setsigmask(&attr, &none);
-  posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
-
+int Spawn_And_Wait(std::vector<std::string> argv, bool& started) {
+  Reap_Detached();
   Ignore_Interrupts guard;
   pid_t pid;
-  int err = posix_spawn(&pid, prog.c_str(), nullptr, &attr, args.data(), environ);
-  posix_spawnattr_destroy(&attr);
-  if (err != 0) {
-    std::cerr << "velder: " << argv[0] << ": " << std::strerror(err) << '\n';
-    return 127;
-  }
-  if (!wait) return 0;
-  int st = 0;
-  while (waitpid(pid, &st, 0) < 0) {
-    if (errno != EINTR) return 127;
-  }
-  if (WIFEXITED(st)) return WEXITSTATUS(st);
-  if (WIFSIGNALED(st)) return 128 + WTERMSIG(st);
-  return 127;
+  started = Start_Child(argv, false, pid);
+  if (!started) return 127;
+  return Wait_Child(pid);
 }
 
 }  // namespace platform

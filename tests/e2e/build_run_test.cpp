@@ -1,0 +1,290 @@
+// Main menu choice 2 end to end: the fake compiler (which records how it
+// was called) and the real g++, the executable question, the launch in
+// this terminal, through the pauser, in a graphical terminal and in tmux.
+#include <regex>
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "harness.h"
+
+namespace {
+
+const std::string ASK_PATH = "请输入 C++ 文件的完整路径：\n";
+const std::string NO_COMPILER = "编译器路径无效！请重新设置。\n\n";
+const std::string NO_EXE = "未找到对应程序的 exe 文件，自动编译。\n";
+const std::string ASK_COMPILE = "是否需要编译？（0/1）\n";
+const std::string COMPILING = "正在编译……\n";
+const std::string COMPILE_FAILED = "编译失败！\n\n";
+const std::string COMPILED = "编译成功！\n";
+const std::string SKIP_COMPILE = "跳过编译。\n";
+const std::string ASK_RUN = "是否需要运行？（0/1）\n";
+const std::string VIA_PAUSER = "正在通过 ConsolePauser 启动程序……\n";
+const std::string DIRECT = "ConsolePauser 路径无效。即将直接启动程序。\n";
+const std::string STARTED = "启动成功！\n";
+const std::string START_FAILED = "启动失败！\n";
+const std::string SKIP_RUN = "跳过运行。\n";
+const std::string GREETING = "你好，来自 greeter\n";
+const std::string RULE = "\n" + std::string(40, '-') + "\n";
+const std::string HELLO_SOURCE =
+    "#include <cstdio>\nint main() { std::printf(\"你好，世界！\\n\"); return 0; }\n";
+
+std::string Pause() { return std::string(PAUSE_PROMPT) + "\n"; }
+
+// From the start to the path prompt of choice 2, and from the end of the
+// action back to the main page (where the input ends).
+std::string Into_Run() { return Cls_Dumb() + Main_Page_Text() + Cls_Dumb() + ASK_PATH; }
+std::string Back() { return Pause() + Cls_Dumb() + Main_Page_Text(); }
+
+// The pauser's report with its time made fixed, for comparison.
+std::string Fixed_Time(const std::string& s) {
+  return std::regex_replace(s, std::regex("用时 [0-9]+\\.[0-9]{3} 秒"), "用时 T 秒");
+}
+
+void Settings(const Temp_Dir& d, std::string com, std::string con, std::string opts) {
+  Write_File_Bytes(d / "velder_data.sg", com + "\r\n" + con + "\r\n" + opts);
+}
+
+void Copy_Program(const std::string& from, const std::string& to) {
+  Write_File_Bytes(to, Read_File_Bytes(from));
+  chmod(to.c_str(), 0755);
+}
+
+// A run in d with no window to be had: programs start in this terminal.
+Options Here(const Temp_Dir& d) {
+  Options o = In(d.path());
+  o.unset = {"TMUX", "DISPLAY", "WAYLAND_DISPLAY"};
+  o.env = {{"FAKE_COMPILER_LOG", d / "compiler.log"}, {"FAKE_COMPILER_COPY", Helper("greeter")}};
+  return o;
+}
+
+bool Have_Gpp() { return access("/usr/bin/g++", X_OK) == 0; }
+
+TEST(BuildRun, NoCompilerSetEndsAfterThePath) {
+  for (std::string com : {std::string(), std::string("/nonexistent/g++"), std::string("/usr")}) {
+    Temp_Dir d;
+    Settings(d, com, "", "");
+    Write_File_Bytes(d / "a.cpp", "");
+    Result r = Run_Piped(Here(d), "2\n" + (d / "a.cpp") + "\n");
+    EXPECT_EQ(r.out, Into_Run() + "\n" + NO_COMPILER + Back()) << com;
+    EXPECT_FALSE(Exists(d / "a.exe"));
+  }
+}
+
+TEST(BuildRun, EndOfInputAtThePathEndsTheProgram) {
+  Temp_Dir d;
+  Settings(d, Helper("fake_compiler"), "", "");
+  Result r = Run_Piped(Here(d), "2\nnothing.cpp\n");
+  EXPECT_EQ(r.out, Into_Run() + "路径无效，请重新输入。\n");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_NE(r.err, "");
+  EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), std::string(Helper("fake_compiler")) + "\r\n\r\n");
+}
+
+TEST(BuildRun, CtrlCStopsTheCompilerNotVelder) {
+  Temp_Dir d;
+  // The greeter stands in for a compiler that takes its time.
+  Settings(d, Helper("greeter"), "", "");
+  Write_File_Bytes(d / "a.cpp", "");
+  Options o = Here(d);
+  o.env = {{"TERM", "dumb"}, {"GREETER_SLEEP", "60"}};
+  Result r = Run_Pty(o, {{"保存信息并退出\r\n\r\n", "2\r"},
+                         {"路径：\r\n", "a.cpp\r"},
+                         {"你好，来自 greeter", "\x03"},
+                         {PAUSE_PROMPT, "k"},
+                         {"保存信息并退出\r\n\r\n", "4\r"}});
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_NE(r.out.find(Onlcr(COMPILE_FAILED) + PAUSE_PROMPT), std::string::npos) << r.out;
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST(BuildRun, FirstCompileWithOptionsThenNoRun) {
+  Temp_Dir d;
+  Settings(d, Helper("fake_compiler"), "", "-O2 -Wall");
+  Write_File_Bytes(d / "notes.txt", "");
+  Write_File_Bytes(d / "a.cpp", "");
+  std::string src = d / "a.cpp";
+  Result r = Run_Piped(Here(d), "2\nmissing.cpp\n" + d.path() + "\nnotes.txt\n" + src + "\n0\n");
+  EXPECT_EQ(r.out, Into_Run() + "路径无效，请重新输入。\n路径指向的不是文件，请重新输入。\n"
+                                "路径指向的文件类型不正确，请重新输入。\n" +
+                       "\n" + NO_EXE + COMPILING + COMPILED + "\n" + ASK_RUN + SKIP_RUN + "\n" +
+                       Back());
+  EXPECT_EQ(Read_File_Bytes(d / "compiler.log"),
+            "[" + Helper("fake_compiler") + "][-O2][-Wall][-g][-o][" + (d / "a.exe") + "][" + src +
+                "]\n");
+  EXPECT_TRUE(Exists(d / "a.exe"));
+}
+
+TEST(BuildRun, ExistingExecutableAnswers) {
+  struct Case {
+    std::string answers, expected;
+    int compiles;
+  };
+  const Case cases[] = {
+      {"0\n1\n", SKIP_COMPILE + "\n" + ASK_RUN + DIRECT + GREETING + STARTED, 0},
+      {"1\n0\n", COMPILING + COMPILED + "\n" + ASK_RUN + SKIP_RUN, 1},
+      {"\n\n", SKIP_COMPILE + "\n" + ASK_RUN + SKIP_RUN, 0},
+      {"7\n0\nx\n1\n", RANGE_MESSAGE + SKIP_COMPILE + "\n" + ASK_RUN + DIGIT_MESSAGE + DIRECT +
+                           GREETING + STARTED,
+       0},
+  };
+  for (const Case& c : cases) {
+    Temp_Dir d;
+    Settings(d, Helper("fake_compiler"), "", "");
+    Write_File_Bytes(d / "Hello.CPP", "");
+    Copy_Program(Helper("greeter"), d / "Hello.exe");
+    Result r = Run_Piped(Here(d), "2\nHello.CPP\n" + c.answers);
+    EXPECT_EQ(r.out, Into_Run() + "\n" + ASK_COMPILE + c.expected + "\n" + Back()) << c.answers;
+    std::string log = Read_File_Bytes(d / "compiler.log");
+    EXPECT_EQ(log.empty() ? 0 : 1, c.compiles) << c.answers;
+    if (c.compiles) {
+      EXPECT_EQ(log, "[" + Helper("fake_compiler") + "][-g][-o][Hello.exe][Hello.CPP]\n");
+    }
+  }
+}
+
+TEST(BuildRun, DirectoryNamedLikeTheExecutableIsNoExecutable) {
+  Temp_Dir d;
+  Settings(d, Helper("fake_compiler"), "", "");
+  Write_File_Bytes(d / "a.cpp", "");
+  mkdir((d / "a.exe").c_str(), 0755);
+  Options o = Here(d);
+  o.env.push_back({"FAKE_COMPILER_STATUS", "1"});
+  Result r = Run_Piped(o, "2\na.cpp\n");
+  EXPECT_EQ(r.out, Into_Run() + "\n" + NO_EXE + COMPILING + COMPILE_FAILED + Back());
+}
+
+TEST(BuildRun, CompileFailureAsksNothingMore) {
+  Temp_Dir d;
+  Settings(d, Helper("fake_compiler"), "", "");
+  Write_File_Bytes(d / "a.cpp", "");
+  Copy_Program(Helper("greeter"), d / "a.exe");
+  Options o = Here(d);
+  o.env.push_back({"FAKE_COMPILER_STATUS", "3"});
+  Result r = Run_Piped(o, "2\na.cpp\n1\n");
+  EXPECT_EQ(r.out, Into_Run() + "\n" + ASK_COMPILE + COMPILING + COMPILE_FAILED + Back());
+}
+
+TEST(BuildRun, ALaunchThatFailsIsReported) {
+  Temp_Dir d;
+  Settings(d, Helper("fake_compiler"), "", "");
+  Write_File_Bytes(d / "a.cpp", "");
+  Write_File_Bytes(d / "a.exe", "not a program\n");  // no execute bit
+  Result r = Run_Piped(Here(d), "2\na.cpp\n0\n1\n");
+  EXPECT_EQ(r.out, Into_Run() + "\n" + ASK_COMPILE + SKIP_COMPILE + "\n" + ASK_RUN + DIRECT +
+                       START_FAILED + "\n" + Back());
+  EXPECT_NE(r.err.find("a.exe"), std::string::npos) << r.err;
+
+  // A pauser that is a file but no program.
+  Copy_Program(Helper("greeter"), d / "a.exe");
+  Write_File_Bytes(d / "pauser.txt", "");
+  Settings(d, Helper("fake_compiler"), "pauser.txt", "");
+  r = Run_Piped(Here(d), "2\na.cpp\n0\n1\n");
+  EXPECT_EQ(r.out, Into_Run() + "\n" + ASK_COMPILE + SKIP_COMPILE + "\n" + ASK_RUN + VIA_PAUSER +
+                       START_FAILED + "\n" + Back());
+}
+
+TEST(BuildRun, ThroughThePauser) {
+  Temp_Dir d;
+  Settings(d, Helper("fake_compiler"), PAUSER_BIN, "");
+  Write_File_Bytes(d / "a.cpp", "");
+  Options o = Here(d);
+  o.env.push_back({"GREETER_STATUS", "3"});
+  Result r = Run_Piped(o, "2\na.cpp\n1\n");
+  EXPECT_EQ(Fixed_Time(r.out), Into_Run() + "\n" + NO_EXE + COMPILING + COMPILED + "\n" + ASK_RUN +
+                                   VIA_PAUSER + GREETING + RULE +
+                                   "程序已结束，用时 T 秒，返回值为 3。\n" + Pause() + STARTED +
+                                   "\n" + Back());
+  EXPECT_EQ(Read_File_Bytes(d / "greeter.log"), "cwd=" + d.path() + "\n[a.exe]\n");
+}
+
+TEST(BuildRun, InAGraphicalTerminal) {
+  Temp_Dir d;
+  Settings(d, Helper("fake_compiler"), "", "");
+  Write_File_Bytes(d / "a b.cpp", "");
+  mkdir((d / "bin").c_str(), 0755);
+  symlink(Helper("fake_terminal_posix").c_str(), (d / "bin/x-terminal-emulator").c_str());
+  Options o = Here(d);
+  o.env.push_back({"DISPLAY", ":99"});
+  o.env.push_back({"FAKE_TERMINAL_LOG", d / "terminal.log"});
+  o.env.push_back({"PATH", (d / "bin") + ":" + std::getenv("PATH")});
+  Result r = Run_Piped(o, "2\na b.cpp\n1\n");
+  EXPECT_EQ(r.out, Into_Run() + "\n" + NO_EXE + COMPILING + COMPILED + "\n" + ASK_RUN + DIRECT +
+                       STARTED + "\n" + Back());
+  for (int i = 0; i < 200 && !Exists(d / "greeter.log"); ++i) usleep(50000);
+  // A program alone goes through nice, never a single word a terminal might
+  // hand to a shell.
+  EXPECT_TRUE(std::regex_match(Read_File_Bytes(d / "terminal.log"),
+                               std::regex("\\[-T\\]\\[a b\\.cpp\\]\\[-e\\]\\[/[^\\]]*/nice\\]"
+                                          "\\[-n\\]\\[0\\]\\[--\\]\\[\\./a b\\.exe\\]\n")))
+      << Read_File_Bytes(d / "terminal.log");
+  EXPECT_EQ(Read_File_Bytes(d / "greeter.log"), "cwd=" + d.path() + "\n[./a b.exe]\n");
+}
+
+TEST(BuildRunGpp, FirstCompileAndRunShowsTheProgramsOutput) {
+  if (!Have_Gpp()) GTEST_SKIP() << "/usr/bin/g++ is not installed";
+  Temp_Dir d;
+  Settings(d, "/usr/bin/g++", "", "");
+  Write_File_Bytes(d / "hello.cpp", HELLO_SOURCE);
+  // Relative, as typed: compiled and started in the working directory.
+  Result r = Run_Piped(Here(d), "2\nhello.cpp\n1\n2\nhello.cpp\n\n1\n");
+  EXPECT_EQ(r.out, Into_Run() + "\n" + NO_EXE + COMPILING + COMPILED + "\n" + ASK_RUN + DIRECT +
+                       "你好，世界！\n" + STARTED + "\n" + Back() + Cls_Dumb() + ASK_PATH + "\n" +
+                       ASK_COMPILE + SKIP_COMPILE + "\n" + ASK_RUN + DIRECT + "你好，世界！\n" +
+                       STARTED + "\n" + Back());
+  EXPECT_EQ(r.err.find("velder:"), 0u) << r.err;  // only the end-of-input note
+}
+
+TEST(BuildRunGpp, CompileErrorShowsTheCompilersMessages) {
+  if (!Have_Gpp()) GTEST_SKIP() << "/usr/bin/g++ is not installed";
+  Temp_Dir d;
+  Settings(d, "/usr/bin/g++", "", "-Wall");
+  Write_File_Bytes(d / "bad.cpp", "int main() { return undeclared_name; }\n");
+  Result r = Run_Piped(Here(d), "2\n" + (d / "bad.cpp") + "\n");
+  EXPECT_EQ(r.out, Into_Run() + "\n" + NO_EXE + COMPILING + COMPILE_FAILED + Back());
+  EXPECT_NE(r.err.find("undeclared_name"), std::string::npos) << r.err;
+  EXPECT_FALSE(Exists(d / "bad.exe"));
+}
+
+TEST(BuildRunGpp, HostileNamesReachNoShell) {
+  if (!Have_Gpp()) GTEST_SKIP() << "/usr/bin/g++ is not installed";
+  Temp_Dir d;
+  std::string dir = d / "my dir 中文 $(touch SHELL0)";
+  mkdir(dir.c_str(), 0755);
+  std::string stem = dir + "/a b 你好 $(touch SHELL1) ; touch SHELL2 & `touch SHELL3` 'q' \\ x";
+  Write_File_Bytes(stem + ".cpp", HELLO_SOURCE);
+  Settings(d, "/usr/bin/g++", "", "-O0");
+  Result r = Run_Piped(Here(d), "2\n" + stem + ".cpp\n1\n");
+  EXPECT_EQ(r.out, Into_Run() + "\n" + NO_EXE + COMPILING + COMPILED + "\n" + ASK_RUN + DIRECT +
+                       "你好，世界！\n" + STARTED + "\n" + Back());
+  EXPECT_TRUE(Exists(stem + ".exe"));
+  for (std::string f : {"SHELL0", "SHELL1", "SHELL2", "SHELL3"}) {
+    EXPECT_FALSE(Exists(d / f)) << f;
+    EXPECT_FALSE(Exists(dir + "/" + f)) << f;
+  }
+}
+
+TEST(BuildRunGpp, ThroughThePauserOnATerminal) {
+  if (!Have_Gpp()) GTEST_SKIP() << "/usr/bin/g++ is not installed";
+  Temp_Dir d;
+  Settings(d, "/usr/bin/g++", PAUSER_BIN, "");
+  Write_File_Bytes(d / "hello.cpp", HELLO_SOURCE);
+  Options o = Here(d);
+  o.env.push_back({"TERM", "dumb"});
+  Result r = Run_Pty(o, {{"保存信息并退出\r\n\r\n", "2\r"},
+                         {ASK_PATH.substr(0, ASK_PATH.size() - 1), "hello.cpp\r"},
+                         {"（0/1）", "1\r"},
+                         {"返回值为 0。\r\n" + std::string(PAUSE_PROMPT), "k"},
+                         {STARTED.substr(0, STARTED.size() - 1) + "\r\n\r\n" + PAUSE_PROMPT, "k"},
+                         {"保存信息并退出\r\n\r\n", "4\r"}});
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_EQ(r.status, 0);
+  // The pauser waited for its key: neither key was echoed or read as a line.
+  std::string tail = Onlcr(VIA_PAUSER + "你好，世界！\n" + RULE + "程序已结束，用时 T 秒，返回值为 0。\n") +
+                     PAUSE_PROMPT + "\r\n" + Onlcr(STARTED + "\n") + PAUSE_PROMPT + "\r\n" +
+                     Cls_Dumb();
+  EXPECT_NE(Fixed_Time(r.out).find(tail), std::string::npos) << r.out;
+}
+
+}  // namespace
