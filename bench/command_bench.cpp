@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 #include "bench_util.h"
+#include "build/commands.h"
 #include "platform/command.h"
 
 namespace {
@@ -21,8 +22,6 @@ namespace {
 using bench::Clock;
 
 const std::string GXX = "/usr/bin/g++";
-
-std::string Quoted(const std::string& s) { return "\"" + s + "\""; }
 
 double Time_Of_System(const std::string& t, int& status) {
   Clock::time_point t0 = Clock::now();
@@ -76,12 +75,10 @@ void Alternate(benchmark::State& state, const std::string& line,
 
 void BM_Compile_Path(benchmark::State& state) {
   std::string dir = bench::Make_Temp_Dir();
-  std::string src = dir + "/hello.cpp", exe = dir + "/hello.exe";
+  std::string src = dir + "/hello.cpp", exe = Exe_Path(src);
   std::ofstream(src) << "#include <iostream>\n\nint main() {\n  std::cout << \"Hello, world!\\n\";\n}\n";
-  // Built as velder's Run builds it: the compiler, the (empty) options,
-  // "-g -o", the executable and the source, all once more in quotes.
-  std::string line =
-      "cmd /c" + Quoted(Quoted(GXX) + " -g -o " + Quoted(exe) + " " + Quoted(src));
+  // The line Run hands over with no options set.
+  std::string line = Compile_Command(GXX, "", exe, src);
   Alternate(state, line, {GXX, "-g", "-o", exe, src});
   bench::Remove_Dir(dir);
 }
@@ -90,7 +87,7 @@ BENCHMARK(BM_Compile_Path)->Iterations(20)->UseManualTime()->Unit(benchmark::kMi
 void BM_Launch_Path(benchmark::State& state) {
   bench::Same_Terminal_Environment();
   std::string dir = bench::Make_Temp_Dir();
-  std::string line = "start " + Quoted(dir + "/tiny.cpp") + " " + Quoted(TINY_BIN);
+  std::string line = Direct_Launch_Command(dir + "/tiny.cpp", TINY_BIN);
   Alternate(state, line, {TINY_BIN});
   bench::Remove_Dir(dir);
 }
