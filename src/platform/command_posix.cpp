@@ -22,6 +22,7 @@ int system(std::string t) {
   if (Starts_With(t, "title ")) return Set_Title(t.substr(6));
   if (Starts_With(t, "cmd /c")) return Cmd_Command(t.substr(6));
   if (Starts_With(t, "start ")) return Start_Command(t.substr(6));
+  if (Starts_With(t, "notepad.exe ")) return Open_Editor(t.substr(12));
   std::cerr << "velder: unknown command line: " << t << '\n';
   return 1;
 }

@@ -1,6 +1,6 @@
 // File system operations whose form differs by platform: how a UTF-8
-// line becomes a path, exclusive creation, the atomic replacement of the
-// settings file, and the hidden attribute.
+// line becomes a path, the separator, exclusive creation, the atomic
+// replacement of the settings file, and the hidden attribute.
 #pragma once
 
 #include <filesystem>
@@ -12,6 +12,19 @@ namespace platform {
 // UTF-16; a line that is not valid UTF-8 gives false. On POSIX the bytes
 // are the path.
 bool Native_Path(std::string s, std::filesystem::path& p);
+
+// What joins a directory and a name: "/" on POSIX, "\\" on Windows.
+std::string Separator();
+
+// True when name can only mean an entry directly inside a directory: it
+// holds no separator (on Windows neither "\\" nor "/", nor the ":" that
+// would name a stream of another file).
+bool Is_Plain_Name(std::string name);
+
+// Creates an empty regular file at path, only if nothing at all is there
+// yet: never truncates, never follows a link, never opens a FIFO or a
+// device. False on any failure, with nothing created.
+bool Create_New_File(std::string path);
 
 // Reads a whole file, bytes as stored. False when it cannot be read.
 bool Read_File(std::string name, std::string& content);

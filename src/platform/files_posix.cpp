@@ -49,6 +49,20 @@ bool Native_Path(std::string s, std::filesystem::path& p) {
   return true;
 }
 
+std::string Separator() { return "/"; }
+
+bool Is_Plain_Name(std::string name) { return name.find('/') == std::string::npos; }
+
+bool Create_New_File(std::string path) {
+  if (path.empty() || path.find('\0') != std::string::npos) return false;
+  // O_EXCL refuses anything already there, a dangling link included;
+  // O_NONBLOCK keeps even a race with a FIFO from blocking.
+  int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC,
+                0666);
+  if (fd < 0) return false;
+  return close(fd) == 0;
+}
+
 bool Read_File(std::string name, std::string& content) {
   int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return false;

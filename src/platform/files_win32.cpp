@@ -60,6 +60,22 @@ bool Native_Path(std::string s, std::filesystem::path& p) {
   return true;
 }
 
+std::string Separator() { return "\\"; }
+
+bool Is_Plain_Name(std::string name) { return name.find_first_of("\\/:") == std::string::npos; }
+
+bool Create_New_File(std::string path) {
+  std::wstring w;
+  if (path.empty() || path.find('\0') != std::string::npos || !To_Wide(path, w)) return false;
+  HANDLE h = CreateFileW(w.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  // A reserved name (CON, NUL, COM1, ...) opens a device, not a new file.
+  bool is_file = GetFileType(h) == FILE_TYPE_DISK;
+  bool ok = CloseHandle(h) != 0;
+  return is_file && ok;
+}
+
 bool Read_File(std::string name, std::string& content) {
   std::wstring w;
   if (!To_Wide(name, w)) return false;

@@ -11,6 +11,11 @@ int Clear_Screen();
 int Pause_For_Key();
 int Set_Title(std::string title);
 
+// The editor for "notepad.exe " + a quoted path: VISUAL, else EDITOR, else
+// the first of editor, nano and vi on PATH, started in this terminal with
+// the path as its last argument. 127 when there is none.
+int Open_Editor(std::string tail);
+
 // The full path of a program named without a slash, found on PATH; a
 // name with a slash as it is. Empty when there is none.
 std::string Find_On_Path(std::string name);
