@@ -5,6 +5,7 @@
 #include <stdio.h>
 
 #include "platform/console.h"
+#include "platform/console_out_win32.h"
 
 namespace platform {
 
@@ -18,9 +19,13 @@ void Init_Console() {
   // A 1 ms sleep lasts 1 ms only with the finer timer.
   timeBeginPeriod(1);
   smart = _isatty(_fileno(stdout)) != 0;
+  Attach_Console_Streams();
 }
 
-void End_Console() { timeEndPeriod(1); }
+void End_Console() {
+  Flush_Console_Streams();
+  timeEndPeriod(1);
+}
 
 bool Smart_Terminal() { return smart; }
 

@@ -150,6 +150,8 @@ Result Run_Pty(Options o, std::vector<Step> steps) {
     while (step < steps.size()) {
       std::size_t at = r.out.find(steps[step].expect, from);
       if (at == std::string::npos) break;
+      struct termios mode {};
+      if (steps[step].raw && (tcgetattr(master, &mode) != 0 || (mode.c_lflag & ICANON))) break;
       from = at + steps[step].expect.size();
       const std::string& s = steps[step].send;
       if (!s.empty() && write(master, s.data(), s.size()) < 0) break;

@@ -36,6 +36,7 @@ inline Options In(std::string cwd) {
 struct Step {
   std::string expect;
   std::string send;
+  bool raw = false;  // and not before the terminal has left line mode
 };
 
 // Standard input is a pipe holding input, closed after it.

@@ -1,6 +1,8 @@
 // Hands each argument to the program's command layer in turn, as velder
 // would, and exits with the last status. The argument "read" reads one
-// line instead and prints it between brackets.
+// line instead and prints it between brackets; "line" reads one line and
+// runs it (on Windows the arguments arrive in the ANSI code page, a line
+// of standard input as UTF-8 bytes).
 #include <iostream>
 #include <string>
 
@@ -19,6 +21,7 @@ int main(int argc, char** argv) {
       std::cout << (got ? "[" + s + "]\n" : "[end]\n") << std::flush;
       continue;
     }
+    if (t == "line" && !platform::Read_Line(t)) break;
     status = platform::system(t);
   }
   platform::End_Console();

@@ -1,0 +1,60 @@
+// A stand-in compiler for the tests under Wine. It appends what it was
+// given to the file beside itself named like it with ".args.txt" (its
+// own "g++.exe" gives "g++.args.txt"): the UTF-16 command line and then
+// each argument, converted to UTF-8, one per line, and a line "--end".
+// After "-o" it puts a copy of itself at the path that follows, so that
+// what it "compiled" can be started too. "--exit=N" makes it exit with N.
+#include <windows.h>
+
+#include <shellapi.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "platform/utf16_win32.h"
+
+namespace {
+
+std::wstring Own_Path() {
+  std::wstring p(32768, L'\0');
+  DWORD n = GetModuleFileNameW(nullptr, &p[0], static_cast<DWORD>(p.size()));
+  p.resize(n);
+  return p;
+}
+
+std::wstring Record_Path(std::wstring self) {
+  std::size_t dot = self.rfind(L'.');
+  std::size_t slash = self.find_last_of(L"\\/");
+  if (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) self.erase(dot);
+  return self + L".args.txt";
+}
+
+void Append(const std::wstring& file, const std::string& text) {
+  HANDLE h = CreateFileW(file.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) std::exit(120);
+  DWORD k = 0;
+  WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &k, nullptr);
+  CloseHandle(h);
+}
+
+}  // namespace
+
+int main() {
+  const wchar_t* line = GetCommandLineW();
+  int n = 0;
+  wchar_t** argv = CommandLineToArgvW(line, &n);
+  if (argv == nullptr) return 121;
+  std::wstring self = Own_Path();
+  std::string record = platform::To_Utf8(line) + "\n";
+  int status = 0;
+  for (int i = 1; i < n; ++i) {
+    std::wstring a = argv[i];
+    record += platform::To_Utf8(a) + "\n";
+    if (a.compare(0, 7, L"--exit=") == 0) status = std::wcstol(a.c_str() + 7, nullptr, 10);
+    if (a == L"-o" && i + 1 < n && !CopyFileW(self.c_str(), argv[i + 1], FALSE)) status = 122;
+  }
+  Append(Record_Path(self), record + "--end\n");
+  LocalFree(argv);
+  return status;
+}

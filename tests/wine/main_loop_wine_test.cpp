@@ -1,0 +1,109 @@
+// velder.exe under Wine: the main page as Windows text mode writes it,
+// the choices, end of input, and the hidden settings file.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include "wine.h"
+
+namespace {
+
+ino_t Inode(const std::string& path) {
+  struct stat st {};
+  return stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+std::vector<std::string> Names_In(const std::string& dir) {
+  std::vector<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(dir))
+    names.push_back(e.path().filename().string());
+  return names;
+}
+
+TEST(WineMainLoop, FreshStartAndQuit) {
+  Temp_Dir d;
+  Result r = Run_Piped(Wine_In(d.path()), "4\r\n");
+  EXPECT_EQ(r.out, Cls_Wine() + Crlf(Main_Page_Text()) + Cls_Wine() + Crlf(FAREWELL));
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_GE(r.seconds, 2.5);
+  EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), "\r\n\r\n");
+  EXPECT_EQ(Dos_Attributes(d / "velder_data.sg"), "0x2");
+  EXPECT_NE(Attrib_Letters(d / "velder_data.sg").find('H'), std::string::npos);
+  EXPECT_EQ(Names_In(d.path()), std::vector<std::string>{"velder_data.sg"});
+}
+
+TEST(WineMainLoop, InvalidChoicesKeepThePage) {
+  Temp_Dir d;
+  Result r = Run_Piped(Wine_In(d.path()), "5\r\n0\r\na\r\n\r\n 1\r\n１\r\n0000000004\r\n004\r\n");
+  EXPECT_EQ(r.out, Crlf(Main_Page_Text() + RANGE_MESSAGE + RANGE_MESSAGE + DIGIT_MESSAGE +
+                        RANGE_MESSAGE + DIGIT_MESSAGE + DIGIT_MESSAGE + RANGE_MESSAGE + FAREWELL));
+  EXPECT_EQ(r.status, 0);
+}
+
+TEST(WineMainLoop, EndOfInputAtTheMenuEndsWithoutSaving) {
+  for (std::string input : {"", "7\r\n", "x"}) {
+    Temp_Dir d;
+    Write_File_Bytes(d / "velder_data.sg", "a\r\nb\r\nc");
+    Result r = Run_Piped(Wine_In(d.path()), input);
+    std::string expected = Main_Page_Text();
+    if (input == "7\r\n") expected += RANGE_MESSAGE;
+    if (input == "x") expected += DIGIT_MESSAGE;
+    EXPECT_EQ(r.out, Crlf(expected)) << input;
+    EXPECT_EQ(r.status, 1) << input;
+    EXPECT_NE(r.err.find("输入已结束"), std::string::npos) << r.err;
+    EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), "a\r\nb\r\nc");
+  }
+}
+
+// The old file is hidden, as every save leaves it; the new one takes its
+// place by a rename (a new file, not the old one rewritten), is hidden
+// again, and no temporary file stays behind. The working directory's
+// name is Chinese, so every file call has to go through UTF-16.
+TEST(WineMainLoop, HiddenSettingsAreReplacedInOneStep) {
+  Temp_Dir t;
+  std::string d = t / "工作 目录";
+  std::filesystem::create_directory(d);
+  std::string file = d + "/velder_data.sg";
+  Write_File_Bytes(file, "C:\\编译器\\g++.exe\nD:\\暂停 器.exe\n-O2 -DX=\"你好\"\nextra\n");
+  Result r = Run_Piped(Wine_In(d), "4\r\n");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(Dos_Attributes(file), "0x2");
+  ino_t before = Inode(file);
+
+  r = Run_Piped(Wine_In(d), "4\r\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(Read_File_Bytes(file), "C:\\编译器\\g++.exe\r\nD:\\暂停 器.exe\r\n-O2 -DX=\"你好\"");
+  EXPECT_NE(Inode(file), before);
+  EXPECT_EQ(Dos_Attributes(file), "0x2");
+  EXPECT_EQ(Names_In(d), std::vector<std::string>{"velder_data.sg"});
+}
+
+TEST(WineMainLoop, EmptyDirectoryInThePlaceOfTheFileIsReplaced) {
+  Temp_Dir d;
+  std::filesystem::create_directory(d / "velder_data.sg");
+  Result r = Run_Piped(Wine_In(d.path()), "4\r\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), "\r\n\r\n");
+  EXPECT_EQ(Dos_Attributes(d / "velder_data.sg"), "0x2");
+}
+
+// In a console (Wine gives the program one under a pseudo-terminal) the
+// typing effect's single bytes must still come out as Chinese text, not
+// as one garbage character per byte.
+TEST(WineMainLoop, ConsoleShowsTheChineseText) {
+  Temp_Dir d;
+  Options o = Wine_In(d.path());
+  o.timeout = 60;
+  Result r = Run_Pty(o, {{"出", "4\r", true}});
+  std::string shown = Without_Escapes(r.out);
+  for (const char* line : {"Tarnwickshade", "1. 编辑 C++ 文件", "2. 运行 C++ 程序", "3. 设置",
+                           "4. 保存信息并退出", "将在 3s 内退出……"})
+    EXPECT_NE(shown.find(line), std::string::npos) << line << "\n" << shown;
+  EXPECT_EQ(shown.find("\xef\xbf\xbd"), std::string::npos);  // U+FFFD
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), "\r\n\r\n");
+}
+
+}  // namespace
