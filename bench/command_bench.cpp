@@ -68,9 +68,11 @@ void Alternate(benchmark::State& state, const std::string& line,
   if (!ok) return state.SkipWithError("a run did not end with status 0");
   state.counters["velder_ms"] = 1000 * velder / pairs;
   state.counters["direct_ms"] = 1000 * direct / pairs;
-  state.counters["ratio"] = velder / direct;
+  // The median of the pairs is the ratio: one run that another process
+  // on the machine slowed down moves a sum, not the median.
   std::sort(pair_ratios.begin(), pair_ratios.end());
-  state.counters["median_pair_ratio"] = pair_ratios[pair_ratios.size() / 2];
+  state.counters["ratio"] = pair_ratios[pair_ratios.size() / 2];
+  state.counters["sum_ratio"] = velder / direct;
 }
 
 void BM_Compile_Path(benchmark::State& state) {
@@ -82,7 +84,7 @@ void BM_Compile_Path(benchmark::State& state) {
   Alternate(state, line, {GXX, "-g", "-o", exe, src});
   bench::Remove_Dir(dir);
 }
-BENCHMARK(BM_Compile_Path)->Iterations(20)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Compile_Path)->Iterations(25)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 void BM_Launch_Path(benchmark::State& state) {
   bench::Same_Terminal_Environment();
