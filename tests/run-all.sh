@@ -28,6 +28,33 @@ else
   skipped+=("Debian package: dpkg-deb, dpkg-shlibdeps (dpkg-dev) or file is not installed")
 fi
 
+section "Sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer) and tests"
+# Every report ends the process that has it (abort: status 134, so the
+# test that started it fails) and is also written under san_logs, whose
+# files fail this run even where a test would not notice the abort.
+san_logs=$(mktemp -d)
+cmake -S . -B build-asan -DVELDER_WERROR=ON -DVELDER_SANITIZE=ON
+cmake --build build-asan -j"$jobs"
+san_ok=1
+ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:log_path=$san_logs/asan" \
+  UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1:log_path=$san_logs/ubsan" \
+  ctest --test-dir build-asan -LE wine -j"$((jobs + 2))" --output-on-failure || san_ok=0
+if compgen -G "$san_logs/*" >/dev/null; then
+  for f in "$san_logs"/*; do echo "---- sanitizer report $f"; cat "$f"; done
+  san_ok=0
+fi
+rm -rf "$san_logs"
+[ "$san_ok" = 1 ] || { echo "sanitizer build: tests failed or sanitizers reported" >&2; exit 1; }
+
+section "Fuzzing (libFuzzer, ${FUZZ_SECONDS:-60} s per target)"
+fuzz_rc=0
+bash fuzz/run.sh || fuzz_rc=$?
+if [ "$fuzz_rc" = 2 ]; then
+  skipped+=("Fuzzing: clang++ with libFuzzer (clang, libclang-rt-14-dev) is not installed")
+elif [ "$fuzz_rc" != 0 ]; then
+  exit 1
+fi
+
 section "Windows cross build"
 if [ $cross = yes ]; then
   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DVELDER_WERROR=ON

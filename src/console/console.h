@@ -29,6 +29,15 @@ void Pause();
 // the program ends.
 int Read_Pint(std::unordered_set<int> a);
 
+// The verdict on one line of choice input: its value when it is a plain
+// decimal number of at most 9 digits in a (message empty), otherwise the
+// message to answer it with.
+struct Choice {
+  int ans;
+  std::string message;
+};
+Choice Check_Choice(std::string s, std::unordered_set<int> a);
+
 // Reads one line as typed; the program ends if the input has ended.
 std::string Read_Text();
 

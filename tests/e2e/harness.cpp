@@ -9,6 +9,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
@@ -66,12 +68,23 @@ bool Drain(int fd, std::string& into) {
   }
 }
 
+// A sanitizer report in the program under test fails the test that
+// started it, whatever that test looks at. (The report also aborts the
+// program, but some tests expect an abort of their own.)
+void Check_No_Sanitizer_Report(const Result& r) {
+  for (const std::string* s : {&r.out, &r.err})
+    if (s->find("runtime error:") != std::string::npos ||
+        s->find("Sanitizer") != std::string::npos)
+      ADD_FAILURE() << "sanitizer report:\n" << *s;
+}
+
 void Finish(pid_t pid, Result& r, Clock::time_point t0, bool kill_first) {
   if (kill_first) kill(pid, SIGKILL);
   int st = 0;
   waitpid(pid, &st, 0);
   r.seconds = Since(t0);
   r.status = Decode_Status(st);
+  Check_No_Sanitizer_Report(r);
 }
 
 }  // namespace

@@ -1,0 +1,70 @@
+// The settings file, writer and reader: any three values without a line
+// feed come back byte for byte, through Format_Settings and Load_Settings
+// and through a real Save_Settings and Init in a directory of the
+// fuzzer's own. The input's first two line feeds separate the values;
+// later line feeds are dropped.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "config/settings.h"
+#include "fuzz_check.h"
+
+namespace {
+
+void Set(const std::string& a, const std::string& b, const std::string& c) {
+  COM_PATH = a;
+  CON_PATH = b;
+  COM_SETTINGS = c;
+}
+
+bool Holds(const std::string& a, const std::string& b, const std::string& c) {
+  return COM_PATH == a && CON_PATH == b && COM_SETTINGS == c;
+}
+
+// Only the settings file, and no temporary file beside it.
+bool Only_The_Settings_File() {
+  int n = 0;
+  for (const auto& e : std::filesystem::directory_iterator("."))
+    if (++n > 1 || e.path().filename() != "velder_data.sg") return false;
+  return n == 1;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  static std::string dir = (std::filesystem::temp_directory_path() / "velder-fuzz-XXXXXX").string();
+  Check(mkdtemp(&dir[0]) != nullptr && chdir(dir.c_str()) == 0, "a working directory");
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string in(reinterpret_cast<const char*>(data), size);
+  std::string v[3];
+  int k = 0;
+  for (char c : in) {
+    if (c == '\n') {
+      if (k < 2) ++k;
+      continue;
+    }
+    v[k] += c;
+  }
+
+  std::string file = Format_Settings(v[0], v[1], v[2]);
+  Check(file == v[0] + "\r\n" + v[1] + "\r\n" + v[2], "value, CR LF, value, CR LF, value");
+  Set("", "", "");
+  Load_Settings(file);
+  Check(Holds(v[0], v[1], v[2]), "Load_Settings reads back what Format_Settings wrote");
+
+  Set(v[0], v[1], v[2]);
+  Save_Settings();
+  Set("", "", "");  // as at a fresh start
+  Init();
+  Check(Holds(v[0], v[1], v[2]), "Init reads back what Save_Settings wrote");
+  Check(Only_The_Settings_File(), "the save leaves no other file");
+  return 0;
+}
