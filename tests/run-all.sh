@@ -21,6 +21,13 @@ cmake -S . -B build -DVELDER_WERROR=ON -DVELDER_WINE_BUILD="$wine_build"
 cmake --build build -j"$jobs"
 ctest --test-dir build -LE wine -j"$((jobs + 2))" --output-on-failure
 
+section "Debian package"
+if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null && command -v file >/dev/null; then
+  bash tests/package/packages-test.sh deb build
+else
+  skipped+=("Debian package: dpkg-deb, dpkg-shlibdeps (dpkg-dev) or file is not installed")
+fi
+
 section "Sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer) and tests"
 # Every report ends the process that has it (abort: status 134, so the
 # test that started it fails) and is also written under san_logs, whose
@@ -52,6 +59,7 @@ section "Windows cross build"
 if [ $cross = yes ]; then
   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DVELDER_WERROR=ON
   cmake --build build-win -j"$jobs"
+  bash tests/package/packages-test.sh zip build-win
 else
   skipped+=("Windows cross build: x86_64-w64-mingw32-g++-posix is not installed")
 fi

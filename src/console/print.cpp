@@ -1,10 +1,10 @@
 #include <chrono>
 #include <cstdint>
 #include <iostream>
-#include <thread>
 
 #include "console/console.h"
 #include "platform/command.h"
+#include "platform/sleep.h"
 
 namespace {
 
@@ -18,12 +18,15 @@ void Put(const std::string& s) {
 }
 
 // Sleeps until t, or not at all if t has passed. The duration is rounded
-// up to a whole microsecond so that Wait never wakes before t.
+// up to a whole microsecond, and the clock is read again afterwards: a
+// system sleep that ends early must not let a byte out before its time.
 void Wait_Until(Clock::time_point t) {
-  auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(t - Clock::now()).count();
-  if (left <= 0) return;
-  std::int64_t us = (left + 999) / 1000;
-  Wait((static_cast<double>(us) + 0.5) / 1e6);
+  for (;;) {
+    auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(t - Clock::now()).count();
+    if (left <= 0) return;
+    std::int64_t us = (left + 999) / 1000;
+    Wait((static_cast<double>(us) + 0.5) / 1e6);
+  }
 }
 
 }  // namespace
@@ -36,8 +39,7 @@ int Wait_Microseconds(double a) {
 void Wait(double a) {
   std::int32_t count = Wait_Microseconds(a);
   if (count <= 0) return;
-  std::this_thread::sleep_for(std::chrono::seconds(count / 1000000) +
-                              std::chrono::nanoseconds(count % 1000000 * 1000LL));
+  platform::Sleep_For(count / 1000000, count % 1000000 * 1000LL);
 }
 
 void Print(std::string s, int nrow) {

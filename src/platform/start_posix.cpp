@@ -110,12 +110,15 @@ int Start_Command(std::string words) {
   // is found out here, before any window opens.
   argv[0] = Runnable(argv[0]);
   if (argv[0].empty()) return 127;
-  std::vector<std::string> run = Window_Command(argv);
-  if (!run.empty() && Is_Set("TMUX") && !Find_On_Path("tmux").empty())
-    return Tmux_Window(title, run);
-  if (!run.empty() && (Is_Set("DISPLAY") || Is_Set("WAYLAND_DISPLAY")) &&
-      !Find_On_Path("x-terminal-emulator").empty())
-    return Terminal_Window(title, run);
+  bool tmux = Is_Set("TMUX") && !Find_On_Path("tmux").empty();
+  bool terminal = !tmux && (Is_Set("DISPLAY") || Is_Set("WAYLAND_DISPLAY")) &&
+                  !Find_On_Path("x-terminal-emulator").empty();
+  // Looked up only when a window can be had: a PATH search for nice is
+  // a good part of what a launch in this terminal would otherwise cost.
+  if (tmux || terminal) {
+    std::vector<std::string> run = Window_Command(argv);
+    if (!run.empty()) return tmux ? Tmux_Window(title, run) : Terminal_Window(title, run);
+  }
   return In_This_Terminal(argv);
 }
 

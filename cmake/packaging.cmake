@@ -1,0 +1,47 @@
+# Install layout and packages. `cmake --install` puts the programs into
+# bin/ and the documentation into share/doc/velder/; CPack turns the same
+# layout into a Debian package on Linux and a zip from the Windows cross
+# build.
+include(GNUInstallDirs)
+
+install(TARGETS velder RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET velder-pauser)
+  install(TARGETS velder-pauser RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endif()
+file(GLOB VELDER_DOCS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${VELDER_DOCS} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_PACKAGE_NAME velder)
+set(CPACK_PACKAGE_VENDOR "Tarnwickshade")
+set(CPACK_PACKAGE_CONTACT "Tarnwickshade velder developers <velder@tarnwickshade.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
+  "console front end for writing, compiling and running C++ programs")
+set(CPACK_PACKAGE_DESCRIPTION
+"velder is a small menu-driven console program in Simplified Chinese: it
+creates or opens a single-file C++ program in an editor, compiles it with
+the compiler and options you set, and starts it, optionally through
+velder-pauser, which keeps the program's output on screen afterwards.
+
+velder 是一个简体中文的控制台小程序：用菜单新建或打开单文件 C++ 程序，
+用你设置的编译器和编译选项编译，然后运行它；也可以通过 velder-pauser
+运行，程序结束后输出仍留在屏幕上。")
+set(CPACK_PACKAGE_CHECKSUM SHA256)
+set(CPACK_STRIP_FILES ON)
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME win64)
+  set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION devel)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  # A compiler is what velder is for, but it runs and keeps its settings
+  # without one; tmux lets it open a program in a window of its own.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "g++")
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "tmux")
+endif()
+include(CPack)
