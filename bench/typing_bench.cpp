@@ -25,6 +25,16 @@ std::string Text_Of(long n) {
   return s;
 }
 
+// One timed iteration: its time, and the running sum and extremes of
+// its ratio to the nominal time.
+void Record(benchmark::State& state, double t, double nominal, double& total, double& lowest,
+            double& highest) {
+  state.SetIterationTime(t);
+  total += t;
+  lowest = std::min(lowest, t / nominal);
+  highest = std::max(highest, t / nominal);
+}
+
 void Report(benchmark::State& state, double total, double nominal, double lowest, double highest) {
   state.counters["ratio"] = total / (nominal * static_cast<double>(state.iterations()));
   state.counters["min_ratio"] = lowest;
@@ -43,10 +53,7 @@ void BM_Print(benchmark::State& state) {
     Clock::time_point t0 = Clock::now();
     Print(s, 0);
     double t = bench::Seconds(Clock::now() - t0);
-    state.SetIterationTime(t);
-    total += t;
-    lowest = std::min(lowest, t / nominal);
-    highest = std::max(highest, t / nominal);
+    Record(state, t, nominal, total, lowest, highest);
   }
   bench::Restore_Stdout(saved);
   close(slave);
@@ -78,10 +85,7 @@ void BM_Main_Page(benchmark::State& state) {
     int op = Main_Page();
     double t = bench::Seconds(Clock::now() - t0);
     chose = chose && op == 1;
-    state.SetIterationTime(t);
-    total += t;
-    lowest = std::min(lowest, t / nominal);
-    highest = std::max(highest, t / nominal);
+    Record(state, t, nominal, total, lowest, highest);
   }
   bench::Restore_Stdout(saved);
   close(slave);
