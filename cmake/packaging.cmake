@@ -101,5 +101,7 @@ else()
 
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/velder.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/velder.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
 include(CPack)

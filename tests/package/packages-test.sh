@@ -129,7 +129,8 @@ check_deb() {
   [ -d "$src/tools/pauser" ] && want+=(usr/bin/velder-pauser)
   mapfile -t -O ${#want[@]} want < <(doc_files usr/share/doc/velder)
   local doc=usr/share/doc/velder man=usr/share/man pages=() page
-  want+=("$doc/copyright" "$doc/changelog.gz" usr/share/applications/velder.desktop)
+  want+=("$doc/copyright" "$doc/changelog.gz" usr/share/applications/velder.desktop
+         usr/share/icons/hicolor/scalable/apps/velder.svg)
   for page in velder velder-pauser; do
     [ $page = velder-pauser ] && [ ! -d "$src/tools/pauser" ] && continue
     pages+=("$man/man1/$page.1.gz" "$man/zh_CN/man1/$page.1.gz")
