@@ -128,12 +128,12 @@ check_deb() {
   local want=(usr/bin/velder)
   [ -d "$src/tools/pauser" ] && want+=(usr/bin/velder-pauser)
   mapfile -t -O ${#want[@]} want < <(doc_files usr/share/doc/velder)
-  local doc=usr/share/doc/velder man=usr/share/man pages=() page
+  local doc=usr/share/doc/velder mandir=usr/share/man pages=() page
   want+=("$doc/copyright" "$doc/changelog.gz" usr/share/applications/velder.desktop
          usr/share/icons/hicolor/scalable/apps/velder.svg)
   for page in velder velder-pauser; do
     [ $page = velder-pauser ] && [ ! -d "$src/tools/pauser" ] && continue
-    pages+=("$man/man1/$page.1.gz" "$man/zh_CN/man1/$page.1.gz")
+    pages+=("$mandir/man1/$page.1.gz" "$mandir/zh_CN/man1/$page.1.gz")
   done
   want+=("${pages[@]}")
   expect_files "$tmp/files" "${want[@]}"
