@@ -43,5 +43,65 @@ else()
   # without one; tmux lets it open a program in a window of its own.
   set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "g++")
   set(CPACK_DEBIAN_PACKAGE_SUGGESTS "tmux")
+
+  # The installed program also brings what the system expects of it: the
+  # licence as a machine-readable copyright file, the changelog, manual
+  # pages in English and Chinese and a desktop entry. They are made when
+  # the build is configured, so that they exist whatever was built, and
+  # compressed with gzip -9n (no name, no time stamp): the same sources
+  # always give the same bytes.
+  set(VELDER_PKG_DIR ${CMAKE_BINARY_DIR}/package)
+  find_program(VELDER_GZIP gzip REQUIRED)
+
+  function(velder_gzip src dest)
+    get_filename_component(dir ${dest} DIRECTORY)
+    file(MAKE_DIRECTORY ${dir})
+    execute_process(COMMAND ${VELDER_GZIP} -9n -c ${src} OUTPUT_FILE ${dest} RESULT_VARIABLE rc)
+    if(NOT rc EQUAL 0)
+      message(FATAL_ERROR "gzip could not compress ${src}")
+    endif()
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${src})
+  endfunction()
+
+  # The copyright file holds LICENSE word for word: its copyright line
+  # becomes the Copyright field, the text after it the licence.
+  set(license_file ${PROJECT_SOURCE_DIR}/LICENSE)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${license_file})
+  file(READ ${license_file} license)
+  if(NOT license MATCHES "Copyright \\(c\\) ([^\n]+)\n\n(.+)$")
+    message(FATAL_ERROR "LICENSE: no copyright line followed by the licence text")
+  endif()
+  set(VELDER_COPYRIGHT ${CMAKE_MATCH_1})
+  string(STRIP "${CMAKE_MATCH_2}" text)
+  string(REPLACE "\n\n" "\n.\n" text "${text}")
+  string(REPLACE "\n" "\n " text "${text}")
+  set(VELDER_LICENSE_TEXT " ${text}")
+  configure_file(${PROJECT_SOURCE_DIR}/packaging/debian/copyright.in ${VELDER_PKG_DIR}/copyright @ONLY)
+
+  # The changelog's latest entry must be the version being packaged.
+  set(changelog ${PROJECT_SOURCE_DIR}/packaging/debian/changelog)
+  file(STRINGS ${changelog} latest LIMIT_COUNT 1)
+  if(NOT latest MATCHES "^velder \\(${PROJECT_VERSION}\\) ")
+    message(FATAL_ERROR "packaging/debian/changelog: the latest entry is not version ${PROJECT_VERSION}")
+  endif()
+  velder_gzip(${changelog} ${VELDER_PKG_DIR}/changelog.gz)
+  install(FILES ${VELDER_PKG_DIR}/copyright ${VELDER_PKG_DIR}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+  foreach(lang_dir man1 zh_CN/man1)
+    file(GLOB pages CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/man/${lang_dir}/*.1)
+    set(gz_pages)
+    foreach(page ${pages})
+      get_filename_component(name ${page} NAME)
+      velder_gzip(${page} ${VELDER_PKG_DIR}/man/${lang_dir}/${name}.gz)
+      list(APPEND gz_pages ${VELDER_PKG_DIR}/man/${lang_dir}/${name}.gz)
+    endforeach()
+    install(FILES ${gz_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/${lang_dir})
+  endforeach()
+
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/velder.desktop
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  install(FILES ${PROJECT_SOURCE_DIR}/packaging/velder.svg
+          DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 endif()
 include(CPack)

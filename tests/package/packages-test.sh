@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Builds the packages from a configured build tree and checks what a user
 # would get from them.
-#   deb BUILD_DIR: the Debian package, unpacked into a temporary root with
-#                  dpkg -x; the installed velder goes through a fresh start
-#                  and choice 4.
+#   deb BUILD_DIR: the Debian package: lintian without an error or a
+#                  warning; unpacked into a temporary root with dpkg -x,
+#                  its copyright (LICENSE, machine-readable), changelog,
+#                  manual pages (rendered by man without a warning) and
+#                  desktop entry (desktop-file-validate); the installed
+#                  velder goes through a fresh start and choice 4.
 #   zip BUILD_DIR: the Windows zip of the cross build, its file list.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
@@ -34,9 +37,82 @@ doc_files() {  # prefix -> the documentation paths under it
   for d in "$src"/docs/*.md; do [ -e "$d" ] && echo "$1/$(basename "$d")"; done
 }
 
+# Tools the deb checks need beyond dpkg, each with its Debian package.
+need_tools() {
+  local missing=() pair
+  for pair in "$@"; do
+    command -v "${pair%%:*}" >/dev/null || missing+=("${pair%%:*} (Debian package ${pair#*:})")
+  done
+  [ ${#missing[@]} -eq 0 ] || fail "not installed: ${missing[*]}"
+}
+
+# lintian on the .deb: any error or warning fails.
+check_lintian() {
+  local status=0
+  lintian --no-cfg --fail-on error,warning "$1" >"$tmp/lintian.log" 2>&1 || status=$?
+  if grep -E '^[EW]: ' "$tmp/lintian.log" >&2; then
+    fail "lintian reports the errors and warnings above"
+  fi
+  [ $status -eq 0 ] || { cat "$tmp/lintian.log" >&2; fail "lintian failed (status $status)"; }
+}
+
+# A gzip file as gzip -9n makes it: no name, no time stamp, best
+# compression, so that the same sources give the same package.
+check_gzip_9n() {
+  local header
+  header=$(od -An -tx1 -N10 "$1" | tr -d ' \n')
+  # magic 1f8b, deflate 08, no flags 00, time stamp 00000000, best 02
+  [[ $header == 1f8b08000000000002* ]] ||
+    fail "${1#"$tmp/root/"} is not compressed with gzip -9n (header $header)"
+}
+
+# The copyright file is machine-readable and holds LICENSE: its Copyright
+# field is LICENSE's copyright line, its licence text the rest, word for
+# word.
+check_copyright() {
+  local c=$1 license=$src/LICENSE holder
+  grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' "$c" ||
+    fail "copyright is not machine-readable (no Format line)"
+  holder=$(sed -n 's/^Copyright (c) //p' "$license")
+  [ -n "$holder" ] || fail "LICENSE has no copyright line"
+  grep -qxF "Copyright: $holder" "$c" || fail "copyright does not name '$holder'"
+  grep -qx 'License: Expat' "$c" || fail "copyright does not give the MIT (Expat) licence"
+  sed -n '/^Copyright (c) /,$p' "$license" | tail -n +3 >"$tmp/license-text"
+  sed -n '/^License: Expat$/,/^[^ ]/{/^ /p}' "$c" | sed 's/^ //; s/^\.$//' >"$tmp/copyright-text"
+  cmp -s "$tmp/license-text" "$tmp/copyright-text" ||
+    fail "the licence in copyright differs from LICENSE: $(diff "$tmp/license-text" "$tmp/copyright-text" | head -5)"
+}
+
+# Each manual page renders without a word from man or groff, in the
+# locale lintian uses; the Chinese pages from their zh_CN directory, as
+# man finds them.
+check_man_pages() {
+  local page out
+  for page in "$@"; do
+    check_gzip_9n "$page"
+    out=$(cd "$tmp" && LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$tmp/page.txt") ||
+      fail "man could not render ${page#"$tmp/root/"}: $out"
+    [ -z "$out" ] || fail "man --warnings on ${page#"$tmp/root/"}: $out"
+    grep -q 'velder' "$tmp/page.txt" || fail "${page#"$tmp/root/"} renders empty"
+  done
+}
+
+check_desktop_entry() {
+  local d=$1 out key
+  out=$(desktop-file-validate "$d" 2>&1) || fail "desktop-file-validate: $out"
+  [ -z "$out" ] || fail "desktop-file-validate: $out"
+  for key in 'Terminal=true' 'Exec=velder' 'Name=' 'Name\[zh_CN\]=' 'Comment=' 'Comment\[zh_CN\]='; do
+    grep -q "^$key" "$d" || fail "velder.desktop has no ${key//\\/} line"
+  done
+  grep -Eq '^Categories=(.*;)?Development;' "$d" || fail "velder.desktop is not in the Development category"
+}
+
 check_deb() {
   local deb field
+  need_tools lintian:lintian desktop-file-validate:desktop-file-utils man:man-db groff:groff-base \
+    dpkg-parsechangelog:dpkg-dev
   deb=$(make_package DEB deb)
+  check_lintian "$deb"
   [ "$(dpkg-deb -f "$deb" Package)" = velder ] || fail "package name"
   [ "$(dpkg-deb -f "$deb" Section)" = devel ] || fail "section is not devel"
   field=$(dpkg-deb -f "$deb" Recommends)
@@ -52,8 +128,23 @@ check_deb() {
   local want=(usr/bin/velder)
   [ -d "$src/tools/pauser" ] && want+=(usr/bin/velder-pauser)
   mapfile -t -O ${#want[@]} want < <(doc_files usr/share/doc/velder)
+  local doc=usr/share/doc/velder mandir=usr/share/man pages=() page
+  want+=("$doc/copyright" "$doc/changelog.gz" usr/share/applications/velder.desktop
+         usr/share/icons/hicolor/scalable/apps/velder.svg)
+  for page in velder velder-pauser; do
+    [ $page = velder-pauser ] && [ ! -d "$src/tools/pauser" ] && continue
+    pages+=("$mandir/man1/$page.1.gz" "$mandir/zh_CN/man1/$page.1.gz")
+  done
+  want+=("${pages[@]}")
   expect_files "$tmp/files" "${want[@]}"
   [ -x "$tmp/root/usr/bin/velder" ] || fail "usr/bin/velder is not executable"
+
+  check_copyright "$tmp/root/$doc/copyright"
+  check_gzip_9n "$tmp/root/$doc/changelog.gz"
+  field=$(zcat "$tmp/root/$doc/changelog.gz" | dpkg-parsechangelog -l - -S Version)
+  [ "$field" = "$(dpkg-deb -f "$deb" Version)" ] || fail "the changelog's latest version $field is not the package's"
+  check_man_pages "${pages[@]/#/$tmp/root/}"
+  check_desktop_entry "$tmp/root/usr/share/applications/velder.desktop"
 
   # A fresh start in an empty directory, then choice 4.
   mkdir "$tmp/work"
