@@ -60,6 +60,14 @@ if [ $cross = yes ]; then
   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DVELDER_WERROR=ON
   cmake --build build-win -j"$jobs"
   bash tests/package/packages-test.sh zip build-win
+  # The installer, installed and uninstalled under Wine in a prefix of its own.
+  if [ $wine = no ]; then
+    skipped+=("Windows installer: /usr/lib/wine/wine64 is not installed (Debian package wine64)")
+  elif ! command -v makensis >/dev/null; then
+    skipped+=("Windows installer: makensis is not installed (Debian package nsis)")
+  else
+    bash tests/package/packages-test.sh nsis build-win
+  fi
 else
   skipped+=("Windows cross build: x86_64-w64-mingw32-g++-posix is not installed")
 fi

@@ -8,6 +8,10 @@
 #                  desktop entry (desktop-file-validate); the installed
 #                  velder goes through a fresh start and choice 4.
 #   zip BUILD_DIR: the Windows zip of the cross build, its file list.
+#   nsis BUILD_DIR: the Windows installer of the cross build, installed
+#                  silently under wine64 in a fresh prefix; velder goes
+#                  through a fresh start and choice 4 as its Start-menu
+#                  shortcut starts it; then a silent uninstall.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
 mode=$1
@@ -173,12 +177,111 @@ check_zip() {
   local want=(bin/velder.exe)
   [ -d "$src/tools/pauser" ] && want+=(bin/velder-pauser.exe)
   mapfile -t -O ${#want[@]} want < <(doc_files share/doc/velder)
+  [ -f "$src/LICENSE" ] && want+=(share/doc/velder/LICENSE)
   expect_files "$tmp/files" "${want[@]}"
   echo "packages-test (zip): $(basename "$zip") passed"
+}
+
+wine() { /usr/lib/wine/wine64 "$@"; }
+wine_path() { wine winepath -u "$1" | tr -d '\r\n'; }  # C:\... -> Linux path
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\velder'
+
+# What velder.exe writes to a pipe for a fresh start and choice 4 under
+# Wine: CR LF line ends, and nothing for "cls" (Windows writes a form feed).
+expected_start_and_quit() {
+  {
+    printf '%43s%s\r\n' '' Tarnwickshade
+    printf -- '-%.0s' {1..100}
+    printf '\r\n1. 编辑 C++ 文件\r\n2. 运行 C++ 程序\r\n3. 设置\r\n4. 保存信息并退出\r\n\r\n'
+    printf '将在 3s 内退出……\r\n'
+  }
+}
+
+install_nsis() {  # installer -> installs it silently, waits for it
+  wine "$1" /S || fail "the silent installation exited with $?"
+  /usr/lib/wine/wineserver -w
+}
+
+check_nsis() {
+  local helper=$build/test-helpers/shortcut_win32.exe exe
+  [ -f "$helper" ] || fail "missing $helper: cross-compile with the tests first"
+  exe=$(make_package NSIS exe)
+  x86_64-w64-mingw32-objdump -f "$exe" | grep -q 'file format pei-x86-64' ||
+    fail "$(basename "$exe") is not a 64-bit program"
+
+  # A fresh prefix, and a home of its own: Wine links the user's
+  # Documents to $HOME, and the installer makes a folder there.
+  export WINEPREFIX=$tmp/prefix HOME=$tmp/home WINEDEBUG=-all LC_ALL=C.UTF-8
+  export WINEDLLOVERRIDES=winemenubuilder.exe=d
+  unset XDG_CONFIG_HOME XDG_DATA_HOME DISPLAY WAYLAND_DISPLAY
+  mkdir "$HOME"
+  trap '/usr/lib/wine/wineserver -k 2>/dev/null || true; rm -rf "$tmp"' EXIT
+  wine wineboot -i >"$tmp/wineboot.log" 2>&1 || { cat "$tmp/wineboot.log" >&2; fail "wineboot"; }
+  /usr/lib/wine/wineserver -w
+  install_nsis "$exe"
+
+  # The program, its documentation and the uninstaller, in the 64-bit
+  # Program Files.
+  local root="$WINEPREFIX/drive_c/Program Files/velder"
+  [ -d "$root" ] || fail "nothing in C:\\Program Files\\velder"
+  [ ! -e "$WINEPREFIX/drive_c/Program Files (x86)/velder" ] || fail "installed into Program Files (x86)"
+  (cd "$root" && find . -type f | sed 's|^\./||' | sort) >"$tmp/files"
+  local want=(bin/velder.exe Uninstall.exe)
+  [ -d "$src/tools/pauser" ] && want+=(bin/velder-pauser.exe)
+  mapfile -t -O ${#want[@]} want < <(doc_files share/doc/velder)
+  [ -f "$src/LICENSE" ] && want+=(share/doc/velder/LICENSE)
+  expect_files "$tmp/files" "${want[@]}"
+  wine reg query "$uninstall_key" /v UninstallString 2>/dev/null | tr -d '\r' |
+    grep -qF '"C:\Program Files\velder\Uninstall.exe"' || fail "no uninstaller registered"
+
+  # The shortcut: in the user's Start menu, starting velder.exe with no
+  # arguments in Documents\velder, a folder the installer made.
+  local programs documents lnk work
+  wine "$helper" folders | tr -d '\r' >"$tmp/folders" || fail "shortcut_win32 folders"
+  programs=$(sed -n 's/^programs=//p' "$tmp/folders")
+  documents=$(sed -n 's/^documents=//p' "$tmp/folders")
+  lnk="$programs\\velder.lnk"
+  [ -f "$(wine_path "$lnk")" ] || fail "no shortcut $lnk"
+  wine "$helper" show "$lnk" | tr -d '\r' >"$tmp/shortcut" || fail "cannot read $lnk"
+  printf 'target=C:\\Program Files\\velder\\bin\\velder.exe\nfolder=%s\\velder\narguments=\n' \
+    "$documents" >"$tmp/shortcut.expected"
+  cmp -s "$tmp/shortcut.expected" "$tmp/shortcut" ||
+    fail "shortcut: expected $(cat "$tmp/shortcut.expected"), got $(cat "$tmp/shortcut")"
+  work=$(wine_path "$documents\\velder")
+  [ -d "$work" ] || fail "the working folder $work was not made"
+
+  # velder started as the shortcut starts it: a fresh start, choice 4,
+  # the settings saved in the user's folder.
+  local status=0
+  printf '4\r\n' | wine "$helper" start "$lnk" >"$tmp/out" 2>"$tmp/err" || status=$?
+  [ $status -eq 0 ] || fail "velder from the shortcut exited with $status: $(cat "$tmp/err")"
+  [ ! -s "$tmp/err" ] || fail "unexpected standard error: $(cat "$tmp/err")"
+  expected_start_and_quit >"$tmp/expected"
+  cmp "$tmp/expected" "$tmp/out" || fail "output differs (expected $tmp/expected, got $tmp/out)"
+  printf '\r\n\r\n' >"$tmp/settings"
+  cmp "$tmp/settings" "$work/velder_data.sg" || fail "settings file is not 4 bytes CR LF CR LF"
+  [ ! -e "$root/bin/velder_data.sg" ] || fail "settings saved in the program's folder"
+
+  # Installing again over it keeps the user's folder as it is.
+  printf 'int main() {}\n' >"$work/作业 1.cpp"
+  install_nsis "$exe"
+  cmp "$tmp/settings" "$work/velder_data.sg" || fail "installing again changed the settings"
+
+  # The silent uninstaller runs from a copy of itself; wineserver -w
+  # waits for that copy too.
+  wine "C:\\Program Files\\velder\\Uninstall.exe" /S || fail "the silent uninstallation exited with $?"
+  /usr/lib/wine/wineserver -w
+  [ ! -e "$root" ] || fail "left behind: $(cd "$root" && find .)"
+  [ ! -e "$(wine_path "$lnk")" ] || fail "the shortcut is still there"
+  ! wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "the uninstall entry is still there"
+  cmp "$tmp/settings" "$work/velder_data.sg" || fail "uninstalling touched the settings"
+  [ -f "$work/作业 1.cpp" ] || fail "uninstalling removed the user's program"
+  echo "packages-test (nsis): $(basename "$exe") passed"
 }
 
 case $mode in
   deb) check_deb ;;
   zip) check_zip ;;
-  *) fail "usage: packages-test.sh deb|zip BUILD_DIR" ;;
+  nsis) check_nsis ;;
+  *) fail "usage: packages-test.sh deb|zip|nsis BUILD_DIR" ;;
 esac
