@@ -35,9 +35,11 @@ bool Starts_With(const std::string& t, const char* head) {
 // theirs and the first two the compiler's. cmd.exe counts the options'
 // quotes its own way (every one, except one right after a caret outside
 // quotes); when it counts an odd number, it reads the two paths outside
-// quotes, where a "&" in a name would start a command of its own. And
-// with delayed expansion on, a "!" of the options makes it drop every
-// "^" of the line, the paths' own too. Such a line is not run.
+// quotes, where "&", "|", "<" and ">" in a name would start commands or
+// redirect, "^" would vanish, and parentheses can mean a block. And with
+// delayed expansion on, a "!" among the options makes it drop every "^"
+// of the line, the paths' own too. Such a line is not run: a name must
+// never act, nor reach the compiler changed.
 bool Safe_Compile_Line(const std::string& text, std::string& why) {
   std::vector<std::size_t> q;
   for (std::size_t i = 0; i < text.size(); ++i)
@@ -51,8 +53,8 @@ bool Safe_Compile_Line(const std::string& text, std::string& why) {
     else if (text[i] == '"')
       in_quotes = !in_quotes;
   }
-  if (in_quotes) {
-    why = "编译选项里的双引号不成对（按 cmd.exe 的读法），两个路径会落到引号之外";
+  if (in_quotes && text.find_first_of("&|<>^()", paths) != std::string::npos) {
+    why = "编译选项里的双引号按 cmd.exe 的读法不成对，路径中的特殊字符会落到引号之外";
     return false;
   }
   bool bang = text.find('!', options) < paths;
