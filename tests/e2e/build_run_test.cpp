@@ -121,7 +121,8 @@ TEST(BuildRun, FirstCompileWithOptionsThenNoRun) {
 // row of the table the Windows build is checked against too.
 TEST(BuildRun, OptionsSplitAsOnWindows) {
   Temp_Dir d;
-  std::string com = Helper("fake_compiler"), src = d / "a.cpp";
+  std::string com = Helper("fake_compiler"), dir = d / "作业 1", src = dir + "/你好 世界.cpp";
+  mkdir(dir.c_str(), 0755);
   Settings(d, com, "", "");
   Write_File_Bytes(src, "");
   std::vector<Option_Row> rows = Option_Rows();
@@ -129,7 +130,7 @@ TEST(BuildRun, OptionsSplitAsOnWindows) {
   std::string want;
   for (const Option_Row& row : rows) {
     want += "[" + com + "]";
-    for (const std::string& a : With_Paths(row.args, d / "a.exe", src)) want += "[" + a + "]";
+    for (const std::string& a : With_Paths(row.args, dir + "/你好 世界.exe", src)) want += "[" + a + "]";
     want += "\n";
   }
   EXPECT_EQ(Read_File_Bytes(d / "compiler.log"), want);

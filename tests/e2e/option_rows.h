@@ -33,9 +33,8 @@ inline std::vector<Option_Row> Option_Rows() {
       {"-DNAME=\"名字 1\" -D中=文", {"-DNAME=名字 1", "-D中=文", "-g", "-o", E, S}},
       {"a\"b\"c \"d e\"f", {"abc", "d ef", "-g", "-o", E, S}},
       {"-DA=\"x\\\\\" -DB=\"y\"", {"-DA=x\\", "-DB=y", "-g", "-o", E, S}},
-      // A quoted part left open takes in what velder puts after it: the
-      // paths' own quotes close and open it again.
-      {"-DX=\"open", {"-DX=open -g -o " + E + " " + S}},
+      {"-DS=\"a\"\"b c\" -O1", {"-DS=a\"b c", "-O1", "-g", "-o", E, S}},
+      {"\"a\"\"\"\"b\"", {"a\"\"b", "-g", "-o", E, S}},
   };
 }
 
