@@ -311,4 +311,30 @@ TEST(WineSession, OptionsThatWouldUnquoteAPathAreNotRun) {
   }
 }
 
+// On a console, Ctrl+C while the compiler runs stops the compiler (and
+// the cmd.exe before it), not velder, which goes on with its questions.
+// (Windows gives a program stopped so the status 0xC000013A, a failed
+// compile; Wine gives it 0, so velder can only take it for a success
+// here and asks whether to run the program.)
+TEST(WineSession, CtrlCStopsTheCompilerNotVelder) {
+  Place p;
+  std::string slow = p.tools + "/slow.exe";
+  std::filesystem::copy_file(Helper("greeter.exe"), slow);
+  Write_File_Bytes(p.home + "/velder_data.sg", Win_Path(slow) + "\r\n\r\n");
+  Options o = Wine_In(p.home);
+  o.env.push_back({"GREETER_SLEEP", "60"});
+  o.timeout = 50;
+  // Wine draws each character apart: only single ones are waited for.
+  Result r = Run_Pty(o, {{"退", "2\r", true},
+                         {"：", Win_Path(p.source) + "\r"},
+                         {"]", "\x03"},
+                         {"）", "0\r"},
+                         {"。", "k"},
+                         {"退", "4\r"}});
+  std::string shown = Without_Escapes(r.out);
+  EXPECT_FALSE(r.timed_out) << shown;
+  EXPECT_NE(shown.find("是否需要运行？（0/1）"), std::string::npos) << shown;
+  EXPECT_EQ(r.status, 0) << shown;
+}
+
 }  // namespace
