@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -68,9 +69,16 @@ bool Safe_Compile_Line(const std::string& text, std::string& why) {
 
 // While the compiler runs, Ctrl+C and Ctrl+Break are for it (it shares
 // the console and gets them too), not for the one waiting for it. A
-// handler, unlike ignoring them outright, is not inherited.
+// handler, unlike ignoring them outright, is not inherited. The console
+// hands the event to each of its processes in a thread of its own, in no
+// set order, so one meant for the compiler can reach velder just after
+// the compiler has ended: it is ignored for a second after that too.
+std::atomic<bool> compiling{false};
+std::atomic<ULONGLONG> compile_ended{0};
+
 BOOL WINAPI Leave_Break_To_Child(DWORD type) {
-  return type == CTRL_C_EVENT || type == CTRL_BREAK_EVENT;
+  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
+  return compiling || GetTickCount64() - compile_ended < 1000;
 }
 
 void Inherit(DWORD which) {
@@ -104,9 +112,12 @@ int Run_Cmd(std::wstring line) {
     return 1;
   }
   CloseHandle(pi.hThread);
-  SetConsoleCtrlHandler(Leave_Break_To_Child, TRUE);
+  static bool handler = SetConsoleCtrlHandler(Leave_Break_To_Child, TRUE) != 0;
+  (void)handler;
+  compiling = true;
   WaitForSingleObject(pi.hProcess, INFINITE);
-  SetConsoleCtrlHandler(Leave_Break_To_Child, FALSE);
+  compile_ended = GetTickCount64();
+  compiling = false;
   DWORD status = 1;
   GetExitCodeProcess(pi.hProcess, &status);
   CloseHandle(pi.hProcess);
