@@ -39,8 +39,9 @@ bool Starts_With(const std::string& t, const char* head) {
 // quotes, where "&", "|", "<" and ">" in a name would start commands or
 // redirect, "^" would vanish, and parentheses can mean a block. And with
 // delayed expansion on, a "!" among the options makes it drop every "^"
-// of the line, the paths' own too. Such a line is not run: a name must
-// never act, nor reach the compiler changed.
+// of the line, the paths' own too. A "%" among them may bring in either
+// (cmd.exe replaces %NAME% first), so it counts as both. Such a line is
+// not run: a name must never act, nor reach the compiler changed.
 bool Safe_Compile_Line(const std::string& text, std::string& why) {
   std::vector<std::size_t> q;
   for (std::size_t i = 0; i < text.size(); ++i)
@@ -54,14 +55,15 @@ bool Safe_Compile_Line(const std::string& text, std::string& why) {
     else if (text[i] == '"')
       in_quotes = !in_quotes;
   }
-  if (in_quotes && text.find_first_of("&|<>^()", paths) != std::string::npos) {
-    why = "编译选项里的双引号按 cmd.exe 的读法不成对，路径中的特殊字符会落到引号之外";
+  bool percent = text.find('%', options) < paths;
+  if ((in_quotes || percent) && text.find_first_of("&|<>^()", paths) != std::string::npos) {
+    why = "编译选项里的双引号按 cmd.exe 的读法不成对（或含有“%”），路径中的特殊字符可能落到引号之外";
     return false;
   }
-  bool bang = text.find('!', options) < paths;
+  bool bang = text.find_first_of("!%", options) < paths;
   bool caret = text.find('^', q[0]) < q[1] || text.find('^', paths) != std::string::npos;
   if (bang && caret) {
-    why = "编译选项含有“!”而路径含有“^”，cmd.exe 开启延迟扩展时会删去路径里的“^”";
+    why = "编译选项含有“!”或“%”而路径含有“^”，cmd.exe 开启延迟扩展时会删去路径里的“^”";
     return false;
   }
   return true;

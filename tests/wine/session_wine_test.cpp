@@ -290,17 +290,20 @@ TEST(WineSession, PercentAndBangNameNothing) {
 }
 
 // Options whose quotes cmd.exe counts odd would leave the paths outside
-// its quotes; with a "&" in a path such a line is not run at all. So
-// is one with a "!" in the options and a "^" in a path.
+// its quotes; with a "&" in a path such a line is not run at all. Nor
+// is one with a "!" in the options and a "^" in a path, or with a "%"
+// (whose value could hold a quote, as here) and either.
 TEST(WineSession, OptionsThatWouldUnquoteAPathAreNotRun) {
   Place p;
   std::string dir = p.t / "a&mkdir INJ&^b";
   std::filesystem::create_directory(dir);
   std::string src = dir + "/s.cpp";
   Write_File_Bytes(src, "");
-  for (std::string options : {"-DM=\"a\\\"b\"", "-DX=!"}) {
+  for (std::string options : {"-DM=\"a\\\"b\"", "-DX=!", "-DX=%VELDER_Q%"}) {
     Write_File_Bytes(p.home + "/velder_data.sg", Win_Path(p.compiler) + "\r\n\r\n" + options);
-    Result r = Run_Piped(Wine_In(p.home), "2\r\n" + Win_Path(src) + "\r\n4\r\n");
+    Options o = Wine_In(p.home);
+    o.env.push_back({"VELDER_Q", "\""});
+    Result r = Run_Piped(o, "2\r\n" + Win_Path(src) + "\r\n4\r\n");
     EXPECT_EQ(r.out, Crlf(Main_Page_Text() + SOURCE_PROMPT + "\n" +
                           "未找到对应程序的 exe 文件，自动编译。\n正在编译……\n编译失败！\n\n" +
                           Pause_Text() + Main_Page_Text() + FAREWELL))
