@@ -287,6 +287,18 @@ TEST(WineSession, PercentAndBangNameNothing) {
   EXPECT_FALSE(Exists(p.tools + "/%VELDER_NAME%.args.txt"));
   EXPECT_FALSE(Exists(p.work + "/%VELDER_NAME%x.cpp"));
   EXPECT_FALSE(Exists(p.work + "/otherx.cpp"));
+
+  // A stored pauser path with "!" counts as no pauser.
+  std::string pauser = p.tools + "/!VELDER_NAME!.exe";
+  std::filesystem::copy_file(std::string(WINE_BUILD) + "/velder-pauser.exe", pauser);
+  Write_File_Bytes(p.home + "/velder_data.sg",
+                   Win_Path(p.compiler) + "\r\n" + Win_Path(pauser) + "\r\n");
+  r = Run_Piped(o, "2\r\n" + Win_Path(p.source) + "\r\n1\r\n4\r\n");
+  EXPECT_NE(r.out.find(Crlf("ConsolePauser 路径无效。即将直接启动程序。\n启动成功！\n")),
+            std::string::npos)
+      << r.out;
+  ASSERT_TRUE(Wait_For(p.work + "/你好 世界.args.txt"));
+  EXPECT_EQ(Read_File_Bytes(p.work + "/你好 世界.args.txt"), "\"" + Win_Path(p.exe) + "\" \n--end\n");
 }
 
 // Options whose quotes cmd.exe counts odd would leave the paths outside
