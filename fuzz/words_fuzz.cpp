@@ -1,8 +1,14 @@
-// The POSIX command layer's word splitter and cmd's quote rule, checked by
-// their invariants rather than a second copy of the code:
-// - the texts are the line with its quotes and its separators (spaces and
-//   tabs at an even count of quotes before them) removed, word by word;
+// The POSIX command layer's word splitters and cmd's quote rule, checked
+// by their invariants rather than a second copy of the code:
+// - the simple rule's texts are the line with its quotes and its
+//   separators (spaces and tabs at an even count of quotes before them)
+//   removed, word by word;
 // - a word is quoted exactly when its stretch of the line held a quote;
+// - the runtime's rule agrees with the simple one on a line without
+//   quotes and backslashes, and any argument list it gives comes back
+//   unchanged from the line a careful caller would write for it (every
+//   argument quoted, backslashes before a quote and at the end doubled,
+//   each quote escaped);
 // - the quote rule leaves the line alone or removes exactly its first
 //   byte (a quote) and its last quote, and does so exactly when the line
 //   starts with a quote and holds more than two.
@@ -81,11 +87,50 @@ void Check_Strip(const std::string& t) {
   Check(std::count(r.begin(), r.end(), '"') == n - 2, "exactly two quotes are removed");
 }
 
+// The line that hands args to a program whatever they hold: the name
+// between quotes (it never holds one), then each argument quoted.
+std::string Quoted_Line(const std::vector<std::string>& args) {
+  std::string line = "\"" + args[0] + "\"";
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    line += " \"";
+    std::size_t slashes = 0;
+    for (char c : args[i]) {
+      if (c == '\\') {
+        ++slashes;
+        continue;
+      }
+      line.append(c == '"' ? 2 * slashes + 1 : slashes, '\\');
+      slashes = 0;
+      line += c;
+    }
+    line.append(2 * slashes, '\\');
+    line += '"';
+  }
+  return line;
+}
+
+void Check_Command_Line(const std::string& t) {
+  std::vector<std::string> args = platform::Split_Command_Line(t);
+  if (t.find_first_of("\"\\") == std::string::npos)
+    Check(args == platform::Split_Texts(t), "without quotes and backslashes: split at blanks");
+  std::size_t pos = 0;
+  platform::Word first = platform::First_Word(t, pos);
+  Check(pos <= t.size() && (pos == t.size() || t[pos] == ' ' || t[pos] == '\t'),
+        "the first word ends at a blank or the end");
+  Check(first.text.find('"') == std::string::npos, "a program's name holds no quote");
+  Check(args.empty() == (first.text.empty() && !first.quoted), "no words only on a blank line");
+  if (args.empty()) return;
+  Check(args[0] == first.text, "the first word is the program's name");
+  Check(platform::Split_Command_Line(Quoted_Line(args)) == args,
+        "the arguments come back from their quoted line");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::string t(reinterpret_cast<const char*>(data), size);
   Check_Split(t);
+  Check_Command_Line(t);
   Check_Strip(t);
   return 0;
 }

@@ -21,7 +21,8 @@ std::string Change(std::string s);
 // What a path names, as far as the readers care. A status that cannot be
 // read (a name too long, a loop of links, no permission, not UTF-8 on
 // Windows) counts as nothing, and so does a line holding a double quote
-// or a NUL byte, which no command line can carry.
+// or a NUL byte, which no command line can carry, or on Windows one that
+// cmd.exe would change even between quotes ("%", "!", control characters).
 enum class Entry { nothing, file, other };
 Entry Kind_Of(std::string s);
 

@@ -1,5 +1,6 @@
 // "cmd /c" + text: the compile command, run in this terminal and waited
-// for, with cmd.exe's quote rule and word splitting but no shell.
+// for, with cmd.exe's quote rule and the words a Windows program would
+// get, but no shell.
 #include <sys/stat.h>
 
 #include "platform/posix_commands.h"
@@ -20,7 +21,7 @@ int Cmd_Command(std::string text) {
   // cmd.exe looks at the text after "/c" from its first non-blank byte.
   std::size_t first = text.find_first_not_of(" \t");
   text.erase(0, first == std::string::npos ? text.size() : first);
-  std::vector<std::string> argv = Split_Texts(Strip_Outer_Quotes(text));
+  std::vector<std::string> argv = Split_Command_Line(Strip_Outer_Quotes(text));
   if (!argv.empty()) argv[0] = Program_Word(argv[0]);
   return Spawn(argv, true);
 }

@@ -1,10 +1,15 @@
+#include <windows.h>
+
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
+#include <vector>
 
 #include "platform/command.h"
 #include "platform/input.h"
 #include "platform/utf16_win32.h"
+#include "platform/words.h"
 
 namespace platform {
 
@@ -21,6 +26,106 @@ int Pause_Without_Console() {
   return 0;
 }
 
+bool Starts_With(const std::string& t, const char* head) {
+  return t.compare(0, std::char_traits<char>::length(head), head) == 0;
+}
+
+// The compile line is "cmd /c" and then, between one more pair of quotes,
+// a quoted compiler, the options as stored, "-g -o" and two quoted paths.
+// The paths hold no double quote, so the last four quotes of the line are
+// theirs and the first two the compiler's. cmd.exe counts the options'
+// quotes its own way (every one, except one right after a caret outside
+// quotes); when it counts an odd number, it reads the two paths outside
+// quotes, where "&", "|", "<" and ">" in a name would start commands or
+// redirect, "^" would vanish, and parentheses can mean a block. And with
+// delayed expansion on, a "!" among the options makes it drop every "^"
+// of the line, the paths' own too. A "%" among them may bring in either
+// (cmd.exe replaces %NAME% first), so it counts as both. Such a line is
+// not run: a name must never act, nor reach the compiler changed.
+bool Safe_Compile_Line(const std::string& text, std::string& why) {
+  std::vector<std::size_t> q;
+  for (std::size_t i = 0; i < text.size(); ++i)
+    if (text[i] == '"') q.push_back(i);
+  if (q.size() < 6) return true;  // not the compile line: no paths of ours in it
+  std::size_t options = q[1] + 1, paths = q[q.size() - 4];
+  bool in_quotes = false;
+  for (std::size_t i = options; i < paths; ++i) {
+    if (text[i] == '^' && !in_quotes)
+      ++i;
+    else if (text[i] == '"')
+      in_quotes = !in_quotes;
+  }
+  bool percent = text.find('%', options) < paths;
+  if ((in_quotes || percent) && text.find_first_of("&|<>^()", paths) != std::string::npos) {
+    why = "编译选项里的双引号按 cmd.exe 的读法不成对（或含有“%”），路径中的特殊字符可能落到引号之外";
+    return false;
+  }
+  bool bang = text.find_first_of("!%", options) < paths;
+  bool caret = text.find('^', q[0]) < q[1] || text.find('^', paths) != std::string::npos;
+  if (bang && caret) {
+    why = "编译选项含有“!”或“%”而路径含有“^”，cmd.exe 开启延迟扩展时会删去路径里的“^”";
+    return false;
+  }
+  return true;
+}
+
+// While the compiler runs, Ctrl+C and Ctrl+Break are for it (it shares
+// the console and gets them too), not for the one waiting for it. A
+// handler, unlike ignoring them outright, is not inherited. The console
+// hands the event to each of its processes in a thread of its own, in no
+// set order, so one meant for the compiler can reach velder just after
+// the compiler has ended: it is ignored for a second after that too.
+std::atomic<bool> compiling{false};
+std::atomic<ULONGLONG> compile_ended{0};
+
+BOOL WINAPI Leave_Break_To_Child(DWORD type) {
+  if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT) return FALSE;
+  return compiling || GetTickCount64() - compile_ended < 1000;
+}
+
+void Inherit(DWORD which) {
+  HANDLE h = GetStdHandle(which);
+  if (h != nullptr && h != INVALID_HANDLE_VALUE)
+    SetHandleInformation(h, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+}
+
+// The line as the command line of one cmd.exe, the one in the system
+// directory, started directly: _wsystem would put a second cmd.exe in
+// front, for which the paths of the line stand outside quotes.
+int Run_Cmd(std::wstring line) {
+  std::wstring dir(MAX_PATH, L'\0');
+  UINT n = GetSystemDirectoryW(&dir[0], MAX_PATH);
+  if (n == 0 || n >= MAX_PATH) return 1;
+  dir.resize(n);
+  std::wstring app = dir + L"\\cmd.exe";
+  Inherit(STD_INPUT_HANDLE);
+  Inherit(STD_OUTPUT_HANDLE);
+  Inherit(STD_ERROR_HANDLE);
+  STARTUPINFOW si = {};
+  si.cb = sizeof si;
+  si.dwFlags = STARTF_USESTDHANDLES;
+  si.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+  si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(app.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
+                      &pi)) {
+    std::cerr << "velder: cmd.exe: 无法启动（错误 " << GetLastError() << "）\n";
+    return 1;
+  }
+  CloseHandle(pi.hThread);
+  static bool handler = SetConsoleCtrlHandler(Leave_Break_To_Child, TRUE) != 0;
+  (void)handler;
+  compiling = true;
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  compile_ended = GetTickCount64();
+  compiling = false;
+  DWORD status = 1;
+  GetExitCodeProcess(pi.hProcess, &status);
+  CloseHandle(pi.hProcess);
+  return static_cast<int>(status);
+}
+
 }  // namespace
 
 int system(std::string t) {
@@ -31,7 +136,13 @@ int system(std::string t) {
   // garble every non-ASCII path; cmd.exe gets the UTF-16 form instead.
   std::wstring w;
   if (!To_Wide(t, w)) return 1;
-  return _wsystem(w.c_str());
+  if (!Starts_With(t, "cmd /c")) return _wsystem(w.c_str());
+  std::string why;
+  if (!Safe_Compile_Line(Strip_Outer_Quotes(t.substr(6)), why)) {
+    std::cerr << "velder: " << why << "，没有编译。\n";
+    return 1;
+  }
+  return Run_Cmd(w);
 }
 
 }  // namespace platform

@@ -9,8 +9,10 @@
 namespace platform {
 
 // The path named by a UTF-8 line. On Windows the line is converted to
-// UTF-16; a line that is not valid UTF-8 gives false. On POSIX the bytes
-// are the path.
+// UTF-16; a line that is not valid UTF-8, or that holds a character
+// cmd.exe would act on even between double quotes ("%", "!", control
+// characters), gives false: it names nothing. On POSIX the bytes are the
+// path.
 bool Native_Path(std::string s, std::filesystem::path& p);
 
 // What joins a directory and a name: "/" on POSIX, "\\" on Windows.

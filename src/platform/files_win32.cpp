@@ -82,11 +82,26 @@ bool Move_Over(const std::wstring& tmp, const std::wstring& name) {
   return false;
 }
 
+// Every path the program takes ends up between double quotes on a line
+// that cmd.exe reads, and a few characters act even there: "%NAME%" is
+// replaced by the variable's value; "!NAME!" too when delayed expansion
+// is switched on (the registry can do that for every cmd.exe), which
+// then also drops each "^" of the line; a line feed ends the command and
+// a carriage return vanishes. A path holding one of these names nothing
+// here, so no program ever gets another path than the one typed. (None
+// of the control characters can be in a Windows file name anyway, nor
+// can the double quote, which is refused before this.)
+bool Carried_By_Cmd(const std::string& s) {
+  for (unsigned char c : s)
+    if (c == '%' || c == '!' || c < 0x20) return false;
+  return true;
+}
+
 }  // namespace
 
 bool Native_Path(std::string s, std::filesystem::path& p) {
   std::wstring w;
-  if (!To_Wide(s, w)) return false;
+  if (!Carried_By_Cmd(s) || !To_Wide(s, w)) return false;
   p = std::filesystem::path(w);
   return true;
 }
@@ -96,8 +111,10 @@ std::string Separator() { return "\\"; }
 bool Is_Plain_Name(std::string name) { return name.find_first_of("\\/:") == std::string::npos; }
 
 bool Create_New_File(std::string path) {
-  std::wstring w;
-  if (path.empty() || path.find('\0') != std::string::npos || !To_Wide(path, w)) return false;
+  // A file no command line could name is not made either.
+  std::filesystem::path p;
+  if (path.empty() || path.find('\0') != std::string::npos || !Native_Path(path, p)) return false;
+  std::wstring w = p.wstring();
   HANDLE h = CreateFileW(w.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                          nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;

@@ -96,12 +96,16 @@ std::string Runnable(std::string word) {
 }  // namespace
 
 int Start_Command(std::string words) {
-  std::vector<Word> w = Split_Words(words);
-  std::string title;
+  // As for cmd.exe's start: a first word with quotes is the title; the
+  // program and its arguments follow, split as the program would.
   std::size_t i = 0;
-  if (!w.empty() && w[0].quoted) title = w[i++].text;
-  std::vector<std::string> argv;
-  for (; i < w.size(); ++i) argv.push_back(w[i].text);
+  Word first = First_Word(words, i);
+  std::string title;
+  if (first.quoted)
+    title = first.text;
+  else
+    i = 0;
+  std::vector<std::string> argv = Split_Command_Line(words.substr(i));
   if (argv.empty()) {
     std::cerr << "velder: start: no program given\n";
     return 127;

@@ -4,6 +4,39 @@
 
 namespace platform {
 
+namespace {
+
+bool Blank(char c) { return c == ' ' || c == '\t'; }
+
+// One word after the program's name, from t[i] (not a blank) on; i is
+// left at the blank or the end that closes it.
+std::string Argument(const std::string& t, std::size_t& i) {
+  std::string a;
+  bool in_quotes = false;
+  while (i < t.size() && (in_quotes || !Blank(t[i]))) {
+    std::size_t slashes = 0;
+    while (i < t.size() && t[i] == '\\') ++slashes, ++i;
+    if (i == t.size() || t[i] != '"') {
+      a.append(slashes, '\\');
+      if (slashes == 0) a += t[i++];
+      continue;
+    }
+    a.append(slashes / 2, '\\');
+    if (slashes % 2 == 1) {
+      a += '"';
+    } else if (in_quotes && i + 1 < t.size() && t[i + 1] == '"') {
+      a += '"';
+      ++i;
+    } else {
+      in_quotes = !in_quotes;
+    }
+    ++i;
+  }
+  return a;
+}
+
+}  // namespace
+
 std::vector<Word> Split_Words(std::string t) {
   std::vector<Word> words;
   Word w;
@@ -13,7 +46,7 @@ std::vector<Word> Split_Words(std::string t) {
       in_quotes = !in_quotes;
       in_word = true;
       w.quoted = true;
-    } else if ((c == ' ' || c == '\t') && !in_quotes) {
+    } else if (Blank(c) && !in_quotes) {
       if (in_word) words.push_back(w);
       w = Word();
       in_word = false;
@@ -30,6 +63,34 @@ std::vector<std::string> Split_Texts(std::string t) {
   std::vector<std::string> texts;
   for (const Word& w : Split_Words(t)) texts.push_back(w.text);
   return texts;
+}
+
+Word First_Word(const std::string& t, std::size_t& pos) {
+  Word w;
+  bool in_quotes = false;
+  while (pos < t.size() && Blank(t[pos])) ++pos;
+  for (; pos < t.size() && (in_quotes || !Blank(t[pos])); ++pos) {
+    if (t[pos] == '"') {
+      in_quotes = !in_quotes;
+      w.quoted = true;
+    } else {
+      w.text += t[pos];
+    }
+  }
+  return w;
+}
+
+std::vector<std::string> Split_Command_Line(std::string t) {
+  std::vector<std::string> argv;
+  std::size_t i = 0;
+  Word program = First_Word(t, i);
+  if (program.text.empty() && !program.quoted) return argv;
+  argv.push_back(program.text);
+  for (;;) {
+    while (i < t.size() && Blank(t[i])) ++i;
+    if (i == t.size()) return argv;
+    argv.push_back(Argument(t, i));
+  }
 }
 
 std::string Strip_Outer_Quotes(std::string t) {

@@ -1,6 +1,6 @@
-// How the POSIX command layer reads the command lines the program builds:
-// words separated by spaces and tabs, double quotes grouping, nothing
-// else special. No shell ever sees user text.
+// How the command lines the program builds are read into words where no
+// cmd.exe reads them (the POSIX command layer), and the rules of cmd.exe
+// that matter on Windows as well. No shell ever sees user text.
 #pragma once
 
 #include <string>
@@ -13,13 +13,35 @@ struct Word {
   bool quoted = false;  // some part of it stood between double quotes
 };
 
-// Splits t at spaces and tabs outside double quotes. A pair of quotes
-// with nothing between is an empty word; an unclosed quote runs to the
-// end. Backslashes, $, ;, |, & and backticks are ordinary characters.
+// The simple rule, kept for the editor variables VISUAL and EDITOR: t is
+// split at spaces and tabs outside double quotes. A pair of quotes with
+// nothing between is an empty word; an unclosed quote runs to the end.
+// Backslashes, $, ;, |, & and backticks are ordinary characters.
 std::vector<Word> Split_Words(std::string t);
 
 // The texts of Split_Words(t).
 std::vector<std::string> Split_Texts(std::string t);
+
+// A program's command line as a Windows program's C runtime splits it
+// into argv, so that one settings file means the same arguments on every
+// platform. The first word is the program's name: double quotes group
+// and are removed, nothing else is special. Each later word follows the
+// rules the runtime documents:
+// - spaces and tabs outside double quotes separate words;
+// - 2n backslashes and a double quote give n backslashes, and the quote
+//   opens or closes a quoted part;
+// - 2n+1 backslashes and a double quote give n backslashes and a literal
+//   double quote;
+// - backslashes before anything else are literal;
+// - inside a quoted part, two double quotes give one literal double quote
+//   and the part goes on;
+// - a quoted part left open runs to the end.
+// %, ^, &, |, <, > are ordinary characters: only cmd.exe acts on them.
+std::vector<std::string> Split_Command_Line(std::string t);
+
+// The first word of t from pos on, by the rule for a program's name
+// (blanks before it skipped); pos is left just past it.
+Word First_Word(const std::string& t, std::size_t& pos);
 
 // The rule cmd.exe applies to the text after "/c": when it begins with a
 // double quote and holds more than two, its first and its last double

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "harness.h"
+#include "option_rows.h"
 
 namespace {
 
@@ -114,6 +115,28 @@ TEST(BuildRun, FirstCompileWithOptionsThenNoRun) {
             "[" + Helper("fake_compiler") + "][-O2][-Wall][-g][-o][" + (d / "a.exe") + "][" + src +
                 "]\n");
   EXPECT_TRUE(Exists(d / "a.exe"));
+}
+
+// The options as a Windows compiler's runtime would split them, row by
+// row of the table the Windows build is checked against too.
+TEST(BuildRun, OptionsSplitAsOnWindows) {
+  Temp_Dir d;
+  std::string com = Helper("fake_compiler"), dir = d / "作业 1", src = dir + "/你好 世界.cpp";
+  mkdir(dir.c_str(), 0755);
+  Settings(d, com, "", "");
+  Write_File_Bytes(src, "");
+  std::vector<Option_Row> rows = Option_Rows();
+  Result r = Run_Piped(Here(d), Option_Rows_Input(rows, src, "\n"));
+  std::string want;
+  for (const Option_Row& row : rows) {
+    want += "[" + com + "]";
+    for (const std::string& a : With_Paths(row.args, dir + "/你好 世界.exe", src)) want += "[" + a + "]";
+    want += "\n";
+  }
+  EXPECT_EQ(Read_File_Bytes(d / "compiler.log"), want);
+  std::size_t built = 0;
+  for (std::size_t at = 0; (at = r.out.find(COMPILED, at)) != std::string::npos; ++at) ++built;
+  EXPECT_EQ(built, rows.size());
 }
 
 TEST(BuildRun, ExistingExecutableAnswers) {

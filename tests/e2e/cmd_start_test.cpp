@@ -58,6 +58,16 @@ TEST(Start, TitleOnlyWhenTheFirstWordIsQuoted) {
   EXPECT_EQ(r.status, 0);
 }
 
+// After the title, the program and its arguments as its runtime would
+// split them on Windows; the title keeps its backslashes.
+TEST(Start, WordsSplitAsForTheCompileLine) {
+  Temp_Dir d;
+  Options o = Commands(d, {"start \"C:\\t\\\" \"" + GREETER + "\" \"a\\\"b\" c\\\\d \"e\"\"f\""});
+  Result r = Run_Piped(o, "");
+  EXPECT_EQ(r.out, "你好，来自 greeter [a\"b] [c\\\\d] [e\"f]\n");
+  EXPECT_EQ(r.status, 0);
+}
+
 TEST(Start, NothingToStartIsNotZero) {
   Temp_Dir d;
   Write_File_Bytes(d / "plain.exe", "text\n");

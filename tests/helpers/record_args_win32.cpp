@@ -2,11 +2,11 @@
 // given to the file beside itself named like it with ".args.txt" (its
 // own "g++.exe" gives "g++.args.txt"): the UTF-16 command line and then
 // each argument, converted to UTF-8, one per line, and a line "--end".
+// The arguments are what its C runtime made of the command line and
+// handed to wmain, as a real compiler gets them.
 // After "-o" it puts a copy of itself at the path that follows, so that
 // what it "compiled" can be started too. "--exit=N" makes it exit with N.
 #include <windows.h>
-
-#include <shellapi.h>
 
 #include <cstdlib>
 #include <string>
@@ -40,21 +40,16 @@ void Append(const std::wstring& file, const std::string& text) {
 
 }  // namespace
 
-int main() {
-  const wchar_t* line = GetCommandLineW();
-  int n = 0;
-  wchar_t** argv = CommandLineToArgvW(line, &n);
-  if (argv == nullptr) return 121;
+int wmain(int argc, wchar_t** argv) {
   std::wstring self = Own_Path();
-  std::string record = platform::To_Utf8(line) + "\n";
+  std::string record = platform::To_Utf8(GetCommandLineW()) + "\n";
   int status = 0;
-  for (int i = 1; i < n; ++i) {
+  for (int i = 1; i < argc; ++i) {
     std::wstring a = argv[i];
     record += platform::To_Utf8(a) + "\n";
     if (a.compare(0, 7, L"--exit=") == 0) status = std::wcstol(a.c_str() + 7, nullptr, 10);
-    if (a == L"-o" && i + 1 < n && !CopyFileW(self.c_str(), argv[i + 1], FALSE)) status = 122;
+    if (a == L"-o" && i + 1 < argc && !CopyFileW(self.c_str(), argv[i + 1], FALSE)) status = 122;
   }
   Append(Record_Path(self), record + "--end\n");
-  LocalFree(argv);
   return status;
 }

@@ -1,11 +1,15 @@
-// How the POSIX command layer splits the command lines: double quotes
-// group, blanks separate, nothing else is special.
+// How the POSIX command layer splits the command lines: the simple rule
+// of the editor variables (double quotes group, blanks separate, nothing
+// else is special), and the rules of a Windows program's C runtime for
+// the compile and start lines.
 #include <gtest/gtest.h>
 
 #include "platform/words.h"
 
 namespace {
 
+using platform::First_Word;
+using platform::Split_Command_Line;
 using platform::Split_Texts;
 using platform::Split_Words;
 using platform::Strip_Outer_Quotes;
@@ -39,6 +43,58 @@ TEST(SplitWords, NothingElseIsSpecial) {
                    ">", "f", "2>&1", "'q", "r'"}));
   EXPECT_EQ(Split_Texts("\"$(x) `y`; z & w\""), Texts{"$(x) `y`; z & w"});
   EXPECT_EQ(Split_Texts("新 \"中 文\""), (Texts{"新", "中 文"}));
+}
+
+// The program's name first: quotes group, backslashes are plain (a path
+// may end in one), a blank outside quotes ends it.
+TEST(SplitCommandLine, TheProgramsNameHasNoEscapes) {
+  EXPECT_EQ(Split_Command_Line("\"C:\\my dir\\\" a"), (Texts{"C:\\my dir\\", "a"}));
+  EXPECT_EQ(Split_Command_Line("C:\\bin\\g++.exe\t-c"), (Texts{"C:\\bin\\g++.exe", "-c"}));
+  EXPECT_EQ(Split_Command_Line("  a\"b c\"d e"), (Texts{"ab cd", "e"}));
+  EXPECT_EQ(Split_Command_Line("\"\" x"), (Texts{"", "x"}));
+  EXPECT_EQ(Split_Command_Line(""), Texts{});
+  EXPECT_EQ(Split_Command_Line(" \t "), Texts{});
+  std::size_t pos = 0;
+  platform::Word w = First_Word("\t\"my title\" p", pos);
+  EXPECT_EQ(w.text, "my title");
+  EXPECT_TRUE(w.quoted);
+  EXPECT_EQ(pos, 11u);
+  pos = 0;
+  EXPECT_FALSE(First_Word("prog x", pos).quoted);
+  EXPECT_EQ(pos, 4u);
+}
+
+// Each rule the runtime documents, on the arguments after the name.
+TEST(SplitCommandLine, BackslashesAndQuotes) {
+  auto args = [](std::string options) {
+    Texts a = Split_Command_Line("p " + options);
+    a.erase(a.begin());
+    return a;
+  };
+  EXPECT_EQ(args("a b\tc  \t d"), (Texts{"a", "b", "c", "d"}));
+  EXPECT_EQ(args("\"a b\"\t\"c\td\""), (Texts{"a b", "c\td"}));
+  EXPECT_EQ(args("-DMSG=\\\"hi\\\""), Texts{"-DMSG=\"hi\""});          // \" is a quote
+  EXPECT_EQ(args("-DM=\"a\\\"b\" -O2"), (Texts{"-DM=a\"b", "-O2"}));  // also within quotes
+  EXPECT_EQ(args("-DP=\"C:\\dir\\\\\""), Texts{"-DP=C:\\dir\\"});    // \\" : \ and the end
+  EXPECT_EQ(args("\\\\\\\\\"x y\""), Texts{"\\\\x y"});                  // 4 \ then " : 2 \ and a quote
+  EXPECT_EQ(args("\\\\\\\"x"), Texts{"\\\"x"});                            // 3 \ then " : \ and "
+  EXPECT_EQ(args("a\\\\b\\c\\ d\\"), (Texts{"a\\\\b\\c\\", "d\\"}));    // no quote after: plain
+  EXPECT_EQ(args("-DS=\"a\"\"b\""), Texts{"-DS=a\"b"});                 // "" inside quotes
+  EXPECT_EQ(args("\"a\"\"b c\" d"), (Texts{"a\"b c", "d"}));              // ... and the part goes on
+  EXPECT_EQ(args("\"\"\"\""), Texts{"\""});
+  EXPECT_EQ(args("a\"\"b"), Texts{"ab"});                               // outside quotes: empty part
+  EXPECT_EQ(args("\"\" x \"\""), (Texts{"", "x", ""}));
+  EXPECT_EQ(args("x\"y z\"w"), Texts{"xy zw"});
+  EXPECT_EQ(args("\"open to the end"), Texts{"open to the end"});
+  EXPECT_EQ(args("a \"\\"), (Texts{"a", "\\"}));
+  EXPECT_EQ(args("-D中=\"文 字\" 名"), (Texts{"-D中=文 字", "名"}));
+}
+
+// The characters cmd.exe acts on, and the shell's, are plain here.
+TEST(SplitCommandLine, NothingOfAShellOrOfCmd) {
+  EXPECT_EQ(Split_Command_Line("p %PATH% a^b x&y | < > $(id) `id` ; 'q r' !v!"),
+            (Texts{"p", "%PATH%", "a^b", "x&y", "|", "<", ">", "$(id)", "`id`", ";", "'q", "r'",
+                   "!v!"}));
 }
 
 TEST(StripOuterQuotes, OnlyWhenItBeginsWithAQuoteAndHoldsMoreThanTwo) {

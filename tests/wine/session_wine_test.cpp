@@ -1,6 +1,7 @@
 // Whole sessions of velder.exe under Wine with Chinese paths and spaces
 // everywhere: the compiler set in the settings menu, the settings after
-// a restart, build and run, the pauser, and new source files.
+// a restart, build and run, the pauser, and new source files; options
+// split as on Linux; names that cmd.exe would act on.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,6 +9,7 @@
 #include <regex>
 #include <thread>
 
+#include "option_rows.h"
 #include "pages.h"
 #include "wine.h"
 
@@ -172,6 +174,182 @@ TEST(WineSession, PauserRunsTheProgramAndReports) {
   EXPECT_EQ(r.status, 3);
   EXPECT_EQ(Read_File_Bytes(p.work + "/程序 甲.args.txt"),
             "\"" + Win_Path(prog) + "\" \"参数 一\" \"\" \"a\\\"b\" --exit=3\n参数 一\n\na\"b\n--exit=3\n--end\n");
+}
+
+// The arguments of each compile in a record of the stand-in compiler
+// (its command line, which comes first, left out).
+std::vector<std::vector<std::string>> Compiles(const std::string& record) {
+  std::vector<std::vector<std::string>> all;
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  for (std::size_t nl; (nl = record.find('\n', from)) != std::string::npos; from = nl + 1) {
+    std::string line = record.substr(from, nl - from);
+    if (line != "--end") {
+      lines.push_back(line);
+      continue;
+    }
+    if (!lines.empty()) lines.erase(lines.begin());
+    all.push_back(lines);
+    lines.clear();
+  }
+  return all;
+}
+
+// Each row of the option table, set in the settings menu and compiled
+// with: the compiler's runtime makes of the line the arguments the
+// Linux build hands over for the same row.
+TEST(WineSession, OptionsSplitAsOnLinux) {
+  Place p;
+  Write_File_Bytes(p.home + "/velder_data.sg", Win_Path(p.compiler) + "\r\n\r\n");
+  std::vector<Option_Row> rows = Option_Rows();
+  Result r = Run_Piped(Wine_In(p.home), Option_Rows_Input(rows, Win_Path(p.source), "\r\n"));
+  EXPECT_EQ(r.status, 0);
+  std::vector<std::vector<std::string>> got = Compiles(Read_File_Bytes(p.tools + "/g++.args.txt"));
+  ASSERT_EQ(got.size(), rows.size()) << r.out;
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    EXPECT_EQ(got[i], With_Paths(rows[i].args, Win_Path(p.exe), Win_Path(p.source)))
+        << "options: " << rows[i].options;
+}
+
+// Every entry under dir named name, at any depth.
+std::vector<std::string> Found(const std::string& dir, const std::string& name) {
+  std::vector<std::string> found;
+  for (const auto& e : std::filesystem::recursive_directory_iterator(dir))
+    if (e.path().filename() == name) found.push_back(e.path().string());
+  return found;
+}
+
+// "&", "^", parentheses, spaces and Chinese in the compiler's folder, the
+// source's folder and the source's name: the compiler gets exactly the
+// paths, the program starts (directly and through the pauser), and no
+// part of a name runs as a command.
+TEST(WineSession, NamesWithCmdCharactersStayNames) {
+  Temp_Dir t;
+  std::string tools = t / "工具 &^() 目录", work = t / "作业 & (1) ^ 练习", home = t / "工作";
+  for (const std::string& d : {tools, work, home}) std::filesystem::create_directory(d);
+  std::string compiler = tools + "/g++ &^().exe", pauser = tools + "/暂停&器 (1).exe";
+  std::filesystem::copy_file(Helper("record_args_win32.exe"), compiler);
+  std::filesystem::copy_file(std::string(WINE_BUILD) + "/velder-pauser.exe", pauser);
+  std::string a = work + "/x&mkdir INJ&", b = work + "/你好 (世界) ^&mkdir INJ2& a";
+  Write_File_Bytes(a + ".cpp", "");
+  Write_File_Bytes(b + ".cpp", "");
+  std::string options = "-O2 -DN=\"名 字\"";
+  Write_File_Bytes(home + "/velder_data.sg", Win_Path(compiler) + "\r\n\r\n" + options);
+  std::string input = "2\r\n" + Win_Path(a + ".cpp") + "\r\n1\r\n";
+  Result r = Run_Piped(Wine_In(home), input + "4\r\n");
+  EXPECT_EQ(r.status, 0);
+  Write_File_Bytes(home + "/velder_data.sg",
+                   Win_Path(compiler) + "\r\n" + Win_Path(pauser) + "\r\n" + options);
+  r = Run_Piped(Wine_In(home), "2\r\n" + Win_Path(b + ".cpp") + "\r\n1\r\n4\r\n");
+  EXPECT_EQ(r.out, Crlf(Main_Page_Text() + SOURCE_PROMPT + "\n" +
+                        "未找到对应程序的 exe 文件，自动编译。\n正在编译……\n编译成功！\n\n" +
+                        "是否需要运行？（0/1）\n" + "正在通过 ConsolePauser 启动程序……\n启动成功！\n\n" +
+                        Pause_Text() + Main_Page_Text() + FAREWELL));
+  std::string record;
+  for (const std::string& s : {a, b})
+    record += "\"" + Win_Path(compiler) + "\" " + options + " -g -o \"" + Win_Path(s + ".exe") +
+              "\" \"" + Win_Path(s + ".cpp") + "\"\n-O2\n-DN=名 字\n-g\n-o\n" +
+              Win_Path(s + ".exe") + "\n" + Win_Path(s + ".cpp") + "\n--end\n";
+  EXPECT_EQ(Read_File_Bytes(tools + "/g++ &^().args.txt"), record);
+  // Each program started, by its own path.
+  ASSERT_TRUE(Wait_For(a + ".args.txt"));
+  EXPECT_EQ(Read_File_Bytes(a + ".args.txt"), "\"" + Win_Path(a + ".exe") + "\" \n--end\n");
+  ASSERT_TRUE(Wait_For(b + ".args.txt"));
+  EXPECT_EQ(Read_File_Bytes(b + ".args.txt"), "\"" + Win_Path(b + ".exe") + "\"\n--end\n");
+  for (std::string inj : {"INJ", "INJ2"}) {
+    EXPECT_EQ(Found(t.path(), inj), std::vector<std::string>()) << inj;
+    EXPECT_FALSE(Exists("/tmp/" + inj)) << inj;
+  }
+}
+
+// cmd.exe replaces "%NAME%" even between quotes, and "!NAME!" under
+// delayed expansion: a path holding either names nothing, typed or
+// stored, and no file is made with such a name.
+TEST(WineSession, PercentAndBangNameNothing) {
+  Place p;
+  std::string odd = p.work + "/%VELDER_NAME%.cpp", bang = p.work + "/!VELDER_NAME!.cpp";
+  Write_File_Bytes(odd, "");
+  Write_File_Bytes(bang, "");
+  Write_File_Bytes(p.work + "/other.cpp", "");
+  std::string stored = p.tools + "/%VELDER_NAME%.exe";
+  std::filesystem::copy_file(Helper("record_args_win32.exe"), stored);
+  Write_File_Bytes(p.home + "/velder_data.sg", Win_Path(stored) + "\r\n\r\n");
+  Options o = Wine_In(p.home);
+  o.env.push_back({"VELDER_NAME", "other"});
+  std::string input = "2\r\n" + Win_Path(odd) + "\r\n" + Win_Path(bang) + "\r\n" +
+                      Win_Path(p.source) + "\r\n" + "1\r\n1\r\n" + Win_Path(p.work) +
+                      "\r\n%VELDER_NAME%x\r\n3\r\n4\r\n";
+  Result r = Run_Piped(o, input);
+  EXPECT_EQ(r.out, Crlf(Main_Page_Text() + SOURCE_PROMPT + NO_PATH + NO_PATH + "\n" +
+                        "编译器路径无效！请重新设置。\n\n" + Pause_Text() + Main_Page_Text() +
+                        Edit_Page_Text() + DIR_PROMPT + NAME_PROMPT + "\n" + FAILED +
+                        Pause_Text() + Edit_Page_Text() + Main_Page_Text() + FAREWELL));
+  EXPECT_FALSE(Exists(p.tools + "/%VELDER_NAME%.args.txt"));
+  EXPECT_FALSE(Exists(p.work + "/%VELDER_NAME%x.cpp"));
+  EXPECT_FALSE(Exists(p.work + "/otherx.cpp"));
+
+  // A stored pauser path with "!" counts as no pauser.
+  std::string pauser = p.tools + "/!VELDER_NAME!.exe";
+  std::filesystem::copy_file(std::string(WINE_BUILD) + "/velder-pauser.exe", pauser);
+  Write_File_Bytes(p.home + "/velder_data.sg",
+                   Win_Path(p.compiler) + "\r\n" + Win_Path(pauser) + "\r\n");
+  r = Run_Piped(o, "2\r\n" + Win_Path(p.source) + "\r\n1\r\n4\r\n");
+  EXPECT_NE(r.out.find(Crlf("ConsolePauser 路径无效。即将直接启动程序。\n启动成功！\n")),
+            std::string::npos)
+      << r.out;
+  ASSERT_TRUE(Wait_For(p.work + "/你好 世界.args.txt"));
+  EXPECT_EQ(Read_File_Bytes(p.work + "/你好 世界.args.txt"), "\"" + Win_Path(p.exe) + "\" \n--end\n");
+}
+
+// Options whose quotes cmd.exe counts odd would leave the paths outside
+// its quotes; with a "&" in a path such a line is not run at all. Nor
+// is one with a "!" in the options and a "^" in a path, or with a "%"
+// (whose value could hold a quote, as here) and either.
+TEST(WineSession, OptionsThatWouldUnquoteAPathAreNotRun) {
+  Place p;
+  std::string dir = p.t / "a&mkdir INJ&^b";
+  std::filesystem::create_directory(dir);
+  std::string src = dir + "/s.cpp";
+  Write_File_Bytes(src, "");
+  for (std::string options : {"-DM=\"a\\\"b\"", "-DX=!", "-DX=%VELDER_Q%"}) {
+    Write_File_Bytes(p.home + "/velder_data.sg", Win_Path(p.compiler) + "\r\n\r\n" + options);
+    Options o = Wine_In(p.home);
+    o.env.push_back({"VELDER_Q", "\""});
+    Result r = Run_Piped(o, "2\r\n" + Win_Path(src) + "\r\n4\r\n");
+    EXPECT_EQ(r.out, Crlf(Main_Page_Text() + SOURCE_PROMPT + "\n" +
+                          "未找到对应程序的 exe 文件，自动编译。\n正在编译……\n编译失败！\n\n" +
+                          Pause_Text() + Main_Page_Text() + FAREWELL))
+        << options;
+    EXPECT_NE(r.err.find("没有编译"), std::string::npos) << r.err;
+    EXPECT_FALSE(Exists(p.tools + "/g++.args.txt")) << options;
+    EXPECT_EQ(Found(p.t.path(), "INJ"), std::vector<std::string>()) << options;
+  }
+}
+
+// On a console, Ctrl+C while the compiler runs stops the compiler (and
+// the cmd.exe before it), not velder, which goes on with its questions.
+// (Windows gives a program stopped so the status 0xC000013A, a failed
+// compile; Wine gives it 0, so velder can only take it for a success
+// here and asks whether to run the program.)
+TEST(WineSession, CtrlCStopsTheCompilerNotVelder) {
+  Place p;
+  std::string slow = p.tools + "/slow.exe";
+  std::filesystem::copy_file(Helper("greeter.exe"), slow);
+  Write_File_Bytes(p.home + "/velder_data.sg", Win_Path(slow) + "\r\n\r\n");
+  Options o = Wine_In(p.home);
+  o.env.push_back({"GREETER_SLEEP", "60"});
+  o.timeout = 50;
+  // Wine draws each character apart: only single ones are waited for.
+  Result r = Run_Pty(o, {{"退", "2\r", true},
+                         {"：", Win_Path(p.source) + "\r"},
+                         {"]", "\x03"},
+                         {"）", "0\r"},
+                         {"。", "k"},
+                         {"退", "4\r"}});
+  std::string shown = Without_Escapes(r.out);
+  EXPECT_FALSE(r.timed_out) << shown;
+  EXPECT_NE(shown.find("是否需要运行？（0/1）"), std::string::npos) << shown;
+  EXPECT_EQ(r.status, 0) << shown;
 }
 
 }  // namespace
