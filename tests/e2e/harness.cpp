@@ -231,6 +231,18 @@ std::string Fixed_Figures(const std::string& s) {
   return std::regex_replace(s, figures, PAUSER_FIGURES);
 }
 
+Pauser_Figures Figures_In(const std::string& out) {
+  static const std::regex figures(
+      "用时 ([0-9.]+) 秒，CPU 时间 ([0-9.]+) 秒，内存峰值 ([0-9.]+) (KiB|MiB|GiB)。");
+  std::smatch m;
+  Pauser_Figures f;
+  if (!std::regex_search(out, m, figures)) return f;
+  f.seconds = std::atof(m[1].str().c_str());
+  f.cpu = std::atof(m[2].str().c_str());
+  f.mib = std::atof(m[3].str().c_str()) * (m[4] == "KiB" ? 1.0 / 1024 : m[4] == "GiB" ? 1024 : 1);
+  return f;
+}
+
 std::string Onlcr(std::string s) {
   std::string r;
   for (char c : s) {

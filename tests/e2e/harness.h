@@ -81,5 +81,11 @@ extern const char RANGE_MESSAGE[];
 extern const char PAUSER_FIGURES[];
 std::string Fixed_Figures(const std::string& s);
 
+// The figures of the first report in out; -1 for each when there is none.
+struct Pauser_Figures {
+  double seconds = -1, cpu = -1, mib = -1;
+};
+Pauser_Figures Figures_In(const std::string& out);
+
 // What a terminal shows for text written by the program: LF becomes CR LF.
 std::string Onlcr(std::string s);

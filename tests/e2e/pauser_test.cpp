@@ -19,21 +19,6 @@ Options Pauser(const Temp_Dir& d, std::vector<std::string> args) {
   return o;
 }
 
-// The figures of the report, and the report with them made fixed.
-struct Figures {
-  double seconds = -1, cpu = -1, mib = -1;
-};
-Figures Figures_In(const std::string& out) {
-  std::smatch m;
-  std::regex re("用时 ([0-9]+\\.[0-9]{3}) 秒，CPU 时间 ([0-9]+\\.[0-9]{3}) 秒，内存峰值 ([0-9.]+) (KiB|MiB|GiB)。");
-  Figures f;
-  if (!std::regex_search(out, m, re)) return f;
-  f.seconds = std::atof(m[1].str().c_str());
-  f.cpu = std::atof(m[2].str().c_str());
-  f.mib = std::atof(m[3].str().c_str()) * (m[4] == "KiB" ? 1.0 / 1024 : m[4] == "GiB" ? 1024 : 1);
-  return f;
-}
-
 TEST(Pauser, RunsTheProgramWithItsArgumentsAsGiven) {
   Temp_Dir d;
   Options o = Pauser(d, {Helper("greeter"), "a b", "$(touch x)", "; `y` &", "", "\\\"q"});
@@ -51,7 +36,7 @@ TEST(Pauser, ReportsTheTimeTheCpuTimeAndThePeakMemory) {
   Options o = Pauser(d, {Helper("greeter")});
   o.env = {{"GREETER_SLEEP", "0.4"}};
   Result r = Run_Piped(o, "");
-  Figures sleeping = Figures_In(r.out);
+  Pauser_Figures sleeping = Figures_In(r.out);
   EXPECT_GE(sleeping.seconds, 0.4) << r.out;
   EXPECT_GE(sleeping.cpu, 0) << r.out;
   EXPECT_GT(sleeping.mib, 0) << r.out;
@@ -59,7 +44,7 @@ TEST(Pauser, ReportsTheTimeTheCpuTimeAndThePeakMemory) {
 
   o.env = {{"GREETER_BUSY", "0.5"}};
   r = Run_Piped(o, "");
-  Figures busy = Figures_In(r.out);
+  Pauser_Figures busy = Figures_In(r.out);
   EXPECT_GE(busy.cpu, 0.5) << r.out;
   EXPECT_GE(busy.seconds, 0.5) << r.out;
 
