@@ -142,10 +142,14 @@ int main(int argc, char** argv) {
   for (int i = 0; i < 5; ++i) {
     // Under Wine a process takes a tenth of a second to start, the
     // pauser's own included; the yardstick is therefore the same program
-    // started directly and timed from outside, in turns with the pauser.
+    // started directly and timed from outside, in turns with the pauser
+    // (the order flipped every pair). The start of a program varies by
+    // some 20 ms from run to run, hence a sleep of 2 s.
     double outside = 0, direct = 0;
-    Figures f = Run(pauser, L"sleep 0.5", outside);
-    Run(L"", L"sleep 0.5", direct);
+    Figures f;
+    if (i % 2 == 0) Run(L"", L"sleep 2", direct);
+    f = Run(pauser, L"sleep 2", outside);
+    if (i % 2 == 1) Run(L"", L"sleep 2", direct);
     if (f.seconds > 0) wall.Add(f.seconds, direct);
     f = Run(pauser, L"busy 0.5", outside);
     if (f.cpu > 0) cpu.Add(f.cpu, 0.5);

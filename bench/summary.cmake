@@ -191,7 +191,7 @@ if(DEFINED WINE)
     if(what STREQUAL "Pauser/Wall_Time")
       ms(${a} a)
       ms(${b} b)
-      row("Windows build under Wine: pauser's wall time for a 0.5 s sleep against the program started directly and timed from outside"
+      row("Windows build under Wine: pauser's wall time for a 2 s sleep against the program started directly and timed from outside"
           "${r}" "${detail}; reported ${a} ms, direct ${b} ms (means)" 1.03 0.97)
     elseif(what STREQUAL "Pauser/Cpu_Time")
       row("Windows build under Wine: pauser's CPU time for a busy loop against its 0.5 s" "${r}" "${detail}" 1.03 0.97)
