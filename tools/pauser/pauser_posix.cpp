@@ -61,7 +61,7 @@ void Default_Action(int sig) {
 // Started with fork and exec, not posix_spawn: a spawned child runs in the
 // pauser's own memory until its exec, and the kernel would count that
 // memory in the program's peak. A forked child brings along only the
-// pauser's private pages, a few hundred KiB. Returns 0, or the error that
+// pauser's private pages, some 0.7 MiB. Returns 0, or the error that
 // kept the program from starting.
 int Start(const std::string& prog, std::vector<std::string> argv, pid_t& pid) {
   std::vector<char*> args;
