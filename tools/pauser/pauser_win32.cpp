@@ -167,6 +167,10 @@ Ending Run_Program(int, char**) {
   return e;
 }
 
+// The console takes keys into its input buffer as they are typed, so
+// flushing the buffer drops them. (Wine's console in a Unix terminal
+// fetches keys only when a program reads, so there they stay out of
+// reach and the first one ends the pause.)
 void Discard_Typed_Keys() {
   HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode;
