@@ -24,7 +24,8 @@ struct Figures {
 };
 
 Figures Parse(const std::string& out) {
-  static const std::regex re("用时 ([0-9.]+) 秒，CPU 时间 ([0-9.]+) 秒，内存峰值 ([0-9.]+) (KiB|MiB|GiB)");
+  static const std::regex re(
+      "用时 ([0-9.]+) 秒，CPU 时间 ([0-9.]+) 秒，内存峰值 ([0-9.]+) (KiB|MiB|GiB)");
   std::smatch m;
   Figures f;
   if (!std::regex_search(out, m, re)) return f;
@@ -47,7 +48,8 @@ std::string Run(const std::vector<std::string>& argv, const char* variable, cons
   close(out[1]);
   std::string text;
   char buf[4096];
-  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<std::size_t>(n));
+  for (ssize_t n; (n = read(out[0], buf, sizeof buf)) > 0;)
+    text.append(buf, static_cast<std::size_t>(n));
   close(out[0]);
   int status = bench::Wait_For(pid);
   seconds = bench::Seconds(Clock::now() - t0);
@@ -55,7 +57,8 @@ std::string Run(const std::vector<std::string>& argv, const char* variable, cons
   return status == 0 ? text : std::string();
 }
 
-Figures Through_Pauser(const char* variable, const char* value, const std::string& dir, double& outside) {
+Figures Through_Pauser(const char* variable, const char* value, const std::string& dir,
+                       double& outside) {
   return Parse(Run({PAUSER_BIN, GREETER_BIN}, variable, value, dir, outside));
 }
 

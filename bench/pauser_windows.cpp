@@ -30,7 +30,8 @@ double Own_Cpu_Seconds() {
   FILETIME created, ended, kernel, user;
   GetProcessTimes(GetCurrentProcess(), &created, &ended, &kernel, &user);
   auto s = [](FILETIME t) {
-    return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
+    return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
+                               t.dwLowDateTime) /
            1e7;
   };
   return s(kernel) + s(user);
@@ -58,7 +59,8 @@ struct Figures {
 };
 
 Figures Parse(const std::string& out) {
-  static const std::regex re("用时 ([0-9.]+) 秒，CPU 时间 ([0-9.]+) 秒，内存峰值 ([0-9.]+) (KiB|MiB|GiB)");
+  static const std::regex re(
+      "用时 ([0-9.]+) 秒，CPU 时间 ([0-9.]+) 秒，内存峰值 ([0-9.]+) (KiB|MiB|GiB)");
   std::smatch m;
   Figures f;
   if (!std::regex_search(out, m, re)) return f;
@@ -95,13 +97,15 @@ Figures Run(const std::wstring& pauser, const std::wstring& work, double& outsid
   std::wstring line = L"\"" + Self() + L"\" " + work;
   if (!pauser.empty()) line = L"\"" + pauser + L"\" " + line;
   Clock::time_point t0 = Clock::now();
-  BOOL started = CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
+  BOOL started =
+      CreateProcessW(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si, &pi);
   CloseHandle(write_end);
   CloseHandle(null);
   std::string out;
   char buf[4096];
   DWORD got;
-  while (started && ReadFile(read_end, buf, sizeof buf, &got, nullptr) && got > 0) out.append(buf, got);
+  while (started && ReadFile(read_end, buf, sizeof buf, &got, nullptr) && got > 0)
+    out.append(buf, got);
   CloseHandle(read_end);
   if (!started) return Figures();
   WaitForSingleObject(pi.hProcess, INFINITE);
@@ -123,8 +127,8 @@ struct Ratios {
   }
   // The means in the unit given by scale (1000: seconds as ms).
   void Put(const char* name, double scale = 1) const {
-    std::fprintf(stderr, "Pauser/%s %.4f %.4f %.4f %.4f %.4f\n", name, over / under, lowest, highest,
-                 scale * over / runs, scale * under / runs);
+    std::fprintf(stderr, "Pauser/%s %.4f %.4f %.4f %.4f %.4f\n", name, over / under, lowest,
+                 highest, scale * over / runs, scale * under / runs);
   }
 };
 

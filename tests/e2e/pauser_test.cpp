@@ -24,8 +24,9 @@ TEST(Pauser, RunsTheProgramWithItsArgumentsAsGiven) {
   Options o = Pauser(d, {Helper("greeter"), "a b", "$(touch x)", "; `y` &", "", "\\\"q"});
   o.env = {{"GREETER_STATUS", "3"}};
   Result r = Run_Piped(o, "");
-  EXPECT_EQ(Fixed_Figures(r.out), "你好，来自 greeter [a b] [$(touch x)] [; `y` &] [] [\\\"q]\n" + RULE +
-                                   "程序已结束，返回值为 3。" + std::string(PAUSER_FIGURES) + "\n" + PAUSE_PROMPT + "\n");
+  EXPECT_EQ(Fixed_Figures(r.out), "你好，来自 greeter [a b] [$(touch x)] [; `y` &] [] [\\\"q]\n" +
+                                      RULE + "程序已结束，返回值为 3。" +
+                                      std::string(PAUSER_FIGURES) + "\n" + PAUSE_PROMPT + "\n");
   EXPECT_EQ(r.status, 3);
   EXPECT_FALSE(Exists(d / "x"));
 }
@@ -64,16 +65,16 @@ TEST(Pauser, ReportsACrashWithAHint) {
   };
   for (const Case& c :
        {Case{"GREETER_CRASH", "segv",
-             "程序被信号 11（SIGSEGV，段错误）终止。" + std::string(PAUSER_FIGURES) + "\n"
-             "提示：多半是数组越界、空指针、用了已释放的内存，或递归太深。\n",
+             "程序被信号 11（SIGSEGV，段错误）终止。" + std::string(PAUSER_FIGURES) +
+                 "\n提示：多半是数组越界、空指针、用了已释放的内存，或递归太深。\n",
              139},
         Case{"GREETER_ABORT", "1",
-             "程序被信号 6（SIGABRT，程序中止）终止。" + std::string(PAUSER_FIGURES) + "\n"
-             "提示：多半是 assert 不成立，或有异常没被捕获；原因可能就在上面的输出里。\n",
+             "程序被信号 6（SIGABRT，程序中止）终止。" + std::string(PAUSER_FIGURES) +
+                 "\n提示：多半是 assert 不成立，或有异常没被捕获；原因可能就在上面的输出里。\n",
              134},
         Case{"GREETER_CRASH", "divide",
-             "程序被信号 8（SIGFPE，算术错误）终止。" + std::string(PAUSER_FIGURES) + "\n"
-             "提示：多半是整数除以零，或对零取余。\n",
+             "程序被信号 8（SIGFPE，算术错误）终止。" + std::string(PAUSER_FIGURES) +
+                 "\n提示：多半是整数除以零，或对零取余。\n",
              136}}) {
     Options o = Pauser(d, {Helper("greeter")});
     o.env = {{c.variable, c.value}};
@@ -82,7 +83,8 @@ TEST(Pauser, ReportsACrashWithAHint) {
     EXPECT_EQ(r.status, c.status);
   }
   Result r = Run_Piped(Pauser(d, {"/bin/sh", "-c", "kill -USR1 $$"}), "");
-  EXPECT_EQ(Fixed_Figures(r.out), RULE + "程序被信号 10 终止。" + std::string(PAUSER_FIGURES) + "\n" + PAUSE_PROMPT + "\n");
+  EXPECT_EQ(Fixed_Figures(r.out), RULE + "程序被信号 10 终止。" + std::string(PAUSER_FIGURES) +
+                                      "\n" + PAUSE_PROMPT + "\n");
   EXPECT_EQ(r.status, 138);
 }
 
@@ -129,8 +131,9 @@ TEST(Pauser, OnATerminalItWaitsForOneKey) {
   Options o = Pauser(d, {Helper("greeter")});
   o.env = {{"TERM", "xterm"}};
   Result r = Run_Pty(o, {{PAUSE_PROMPT, "q"}});
-  EXPECT_EQ(Fixed_Figures(r.out), Onlcr("你好，来自 greeter\n" + RULE + "程序已结束，返回值为 0。" + std::string(PAUSER_FIGURES) + "\n") +
-                                   PAUSE_PROMPT + "\r\n");
+  EXPECT_EQ(Fixed_Figures(r.out), Onlcr("你好，来自 greeter\n" + RULE + "程序已结束，返回值为 0。" +
+                                        std::string(PAUSER_FIGURES) + "\n") +
+                                      PAUSE_PROMPT + "\r\n");
   EXPECT_EQ(r.status, 0);
 }
 
@@ -143,8 +146,8 @@ TEST(Pauser, KeysTypedDuringTheRunDoNotEndThePause) {
   o.env = {{"TERM", "xterm"}, {"GREETER_SLEEP", "1"}};
   Result r = Run_Pty(o, {{"你好，来自 greeter\r\n", "abc\r"}, {PAUSE_PROMPT, "q", true, 1.5}});
   EXPECT_GE(r.seconds, 2.5) << r.out;
-  EXPECT_EQ(Fixed_Figures(r.out), Onlcr("你好，来自 greeter\nabc\n" + RULE + "程序已结束，返回值为 0。" +
-                                        PAUSER_FIGURES + "\n") +
+  EXPECT_EQ(Fixed_Figures(r.out), Onlcr("你好，来自 greeter\nabc\n" + RULE +
+                                        "程序已结束，返回值为 0。" + PAUSER_FIGURES + "\n") +
                                       PAUSE_PROMPT + "\r\n");
   EXPECT_EQ(r.status, 0);
 }

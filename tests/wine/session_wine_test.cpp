@@ -178,7 +178,8 @@ TEST(WineSession, PauserReportsFiguresAndNamesCrashes) {
   Options o = Wine_In(p.home, std::string(WINE_BUILD) + "/velder-pauser.exe");
   o.args.push_back(Win_Path(Helper("greeter.exe")));
   Options busy = o;
-  busy.env.insert(busy.env.end(), {{"GREETER_BUSY", "0.3"}, {"GREETER_MEMORY", "64"}, {"GREETER_SLEEP", "0.3"}});
+  busy.env.insert(busy.env.end(),
+                  {{"GREETER_BUSY", "0.3"}, {"GREETER_MEMORY", "64"}, {"GREETER_SLEEP", "0.3"}});
   Result r = Run_Piped(busy, "");
   Pauser_Figures f = Figures_In(r.out);
   EXPECT_GE(f.seconds, 0.6) << r.out;
@@ -192,12 +193,13 @@ TEST(WineSession, PauserReportsFiguresAndNamesCrashes) {
   };
   for (const Case& c :
        {Case{"segv",
-             "程序异常终止，返回值为 3221225477（0xC0000005，访问冲突）。" + std::string(PAUSER_FIGURES) +
+             "程序异常终止，返回值为 3221225477（0xC0000005，访问冲突）。" +
+                 std::string(PAUSER_FIGURES) +
                  "\n提示：多半是数组越界、空指针，或用了已释放的内存。\n",
              0xC0000005},
         Case{"divide",
-             "程序异常终止，返回值为 3221225620（0xC0000094，整数除以零）。" + std::string(PAUSER_FIGURES) +
-                 "\n提示：看看除法和取余（%）的右边是否可能为零。\n",
+             "程序异常终止，返回值为 3221225620（0xC0000094，整数除以零）。" +
+                 std::string(PAUSER_FIGURES) + "\n提示：看看除法和取余（%）的右边是否可能为零。\n",
              0xC0000094}}) {
     Options crash = o;
     crash.env.push_back({"GREETER_CRASH", c.how});

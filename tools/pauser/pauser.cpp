@@ -24,14 +24,7 @@ std::string Outcome(const Ending& e) {
          std::to_string(e.code) + detail + "。";
 }
 
-std::string Figures(const Ending& e) {
-  std::string s = "用时 " + Fixed(e.seconds, 3) + " 秒，CPU 时间 " + Fixed(e.cpu_seconds, 3) + " 秒";
-  if (e.peak_bytes > 0) s += "，内存峰值 " + Memory_Size(e.peak_bytes);
-  return s + "。";
-}
-
-}  // namespace
-
+// A memory size in KiB below 1 MiB, in MiB below 1 GiB, else in GiB.
 std::string Memory_Size(long long bytes) {
   const double kib = 1024, mib = kib * 1024, gib = mib * 1024;
   double b = static_cast<double>(bytes);
@@ -40,6 +33,15 @@ std::string Memory_Size(long long bytes) {
   if (b < gib - mib / 20) return Fixed(b / mib, 1) + " MiB";
   return Fixed(b / gib, 2) + " GiB";
 }
+
+std::string Figures(const Ending& e) {
+  std::string s =
+      "用时 " + Fixed(e.seconds, 3) + " 秒，CPU 时间 " + Fixed(e.cpu_seconds, 3) + " 秒";
+  if (e.peak_bytes > 0) s += "，内存峰值 " + Memory_Size(e.peak_bytes);
+  return s + "。";
+}
+
+}  // namespace
 
 std::string Report(const Ending& e) {
   if (!e.started) return "无法启动程序“" + e.name + "”：" + e.why;

@@ -6,15 +6,15 @@
 
 struct Ending {
   bool started = false;
-  std::string name;       // the program as given, UTF-8
-  std::string why;        // not started: the reason; else the code's name
-  bool signaled = false;  // ended by a signal (POSIX)
-  bool crashed = false;   // ended by an exception known by name (Windows)
-  long long code = 0;     // the exit code, or the signal number
-  std::string hint;       // for a common crash, its likely cause
-  int status = 127;       // what the pauser exits with
-  double seconds = 0;     // wall time from start to end
-  double cpu_seconds = 0; // user plus system time
+  std::string name;          // the program as given, UTF-8
+  std::string why;           // not started: the reason; else the code's name
+  bool signaled = false;     // ended by a signal (POSIX)
+  bool crashed = false;      // ended by an exception known by name (Windows)
+  long long code = 0;        // the exit code, or the signal number
+  std::string hint;          // for a common crash, its likely cause
+  int status = 127;          // what the pauser exits with
+  double seconds = 0;        // wall time from start to end
+  double cpu_seconds = 0;    // user plus system time
   long long peak_bytes = 0;  // peak resident memory; 0 when not known
 };
 
@@ -30,6 +30,3 @@ void Discard_Typed_Keys();
 
 // The report: one line, and a second with the hint when there is one.
 std::string Report(const Ending& e);
-
-// A memory size in KiB below 1 MiB, in MiB below 1 GiB, else in GiB.
-std::string Memory_Size(long long bytes);

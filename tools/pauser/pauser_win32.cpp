@@ -90,7 +90,8 @@ const Exception* Known_Exception(DWORD code) {
 }
 
 double Seconds(FILETIME t) {
-  return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) /
+  return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
+                             t.dwLowDateTime) /
          1e7;
 }
 
@@ -104,8 +105,9 @@ double Cpu_Seconds(BOOL(WINAPI* times)(HANDLE, LPFILETIME, LPFILETIME, LPFILETIM
 long long Peak_Working_Set(HANDLE process) {
   PROCESS_MEMORY_COUNTERS m{};
   m.cb = sizeof m;
-  return K32GetProcessMemoryInfo(process, &m, sizeof m) ? static_cast<long long>(m.PeakWorkingSetSize)
-                                                       : 0;
+  return K32GetProcessMemoryInfo(process, &m, sizeof m)
+             ? static_cast<long long>(m.PeakWorkingSetSize)
+             : 0;
 }
 
 // Windows keeps an ended process's figures until its last handle closes.
@@ -120,7 +122,8 @@ void Wait_And_Measure(const PROCESS_INFORMATION& pi, Ending& e) {
   while (WaitForSingleObject(pi.hProcess, 10) == WAIT_TIMEOUT)
     peak = std::max(peak, Peak_Working_Set(pi.hProcess));
   e.peak_bytes = std::max(peak, Peak_Working_Set(pi.hProcess));
-  e.cpu_seconds = std::max(Cpu_Seconds(GetProcessTimes, pi.hProcess), Cpu_Seconds(GetThreadTimes, pi.hThread));
+  e.cpu_seconds =
+      std::max(Cpu_Seconds(GetProcessTimes, pi.hProcess), Cpu_Seconds(GetThreadTimes, pi.hThread));
 }
 
 }  // namespace
