@@ -2,7 +2,7 @@
 # Builds and runs every benchmark, then prints the results table.
 #   bash bench/run.sh              run and print
 #   bash bench/run.sh --update-doc also put the table into docs/performance.md
-# The benchmarks take about two minutes. They are never part of the tests.
+# The benchmarks take about three minutes. They are never part of the tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 update_doc=0
@@ -29,10 +29,13 @@ elif [ ! -x "$wine" ]; then
 else
   cmake -S . -B build-win-bench -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake \
     -DVELDER_BENCH=ON -DVELDER_TESTS=OFF -DVELDER_WERROR=ON >/dev/null
-  cmake --build build-win-bench -j"$jobs" --target velder_typing_bench
+  cmake --build build-win-bench -j"$jobs" --target velder_typing_bench velder_pauser_bench velder-pauser
   export WINEDEBUG=-all WINEPREFIX="$PWD/build-win-bench/wineprefix"
   # Print's bytes go to a Unix pipe thrown away; the ratios come on stderr.
   "$wine" build-win-bench/bench/velder_typing_bench.exe 2>"$out/wine.txt" >/dev/null </dev/null ||
+    note="failed under Wine: $(tr -d '\r' <"$out/wine.txt" | tail -1)"
+  "$wine" build-win-bench/bench/velder_pauser_bench.exe build-win-bench/velder-pauser.exe \
+    2>>"$out/wine.txt" >/dev/null </dev/null ||
     note="failed under Wine: $(tr -d '\r' <"$out/wine.txt" | tail -1)"
   tr -d '\r' <"$out/wine.txt" | tee "$out/wine.clean.txt"
   mv "$out/wine.clean.txt" "$out/wine.txt"

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 
@@ -23,6 +24,7 @@ const char PAUSE_PROMPT[] = "请按任意键继续……";
 const char FAREWELL[] = "将在 3s 内退出……\n";
 const char DIGIT_MESSAGE[] = "输入不是自然数，请重新输入。\n";
 const char RANGE_MESSAGE[] = "输入不在给定范围内，请重新输入。\n";
+const char PAUSER_FIGURES[] = "用时 T 秒，CPU 时间 C 秒，内存峰值 M。";
 
 namespace {
 
@@ -151,6 +153,7 @@ Result Run_Pty(Options o, std::vector<Step> steps) {
   Set_Nonblock(master);
   Result r;
   std::size_t step = 0, from = 0;
+  Clock::time_point due{};  // when the current step's delay began
   bool open = true;
   while (open) {
     if (Since(t0) > o.timeout) {
@@ -165,6 +168,11 @@ Result Run_Pty(Options o, std::vector<Step> steps) {
       if (at == std::string::npos) break;
       struct termios mode {};
       if (steps[step].raw && (tcgetattr(master, &mode) != 0 || (mode.c_lflag & ICANON))) break;
+      if (steps[step].delay > 0) {
+        if (due == Clock::time_point{}) due = Clock::now();
+        if (Since(due) < steps[step].delay) break;
+        due = Clock::time_point{};
+      }
       from = at + steps[step].expect.size();
       const std::string& s = steps[step].send;
       if (!s.empty() && write(master, s.data(), s.size()) < 0) break;
@@ -216,6 +224,24 @@ std::string Main_Page_Text() {
 
 std::string Cls_Dumb() { return "\f"; }
 std::string Cls_Smart() { return "\x1b[H\x1b[2J\x1b[3J"; }
+
+std::string Fixed_Figures(const std::string& s) {
+  static const std::regex figures(
+      "用时 [0-9]+\\.[0-9]{3} 秒，CPU 时间 [0-9]+\\.[0-9]{3} 秒，内存峰值 [0-9]+(\\.[0-9]+)? (KiB|MiB|GiB)。");
+  return std::regex_replace(s, figures, PAUSER_FIGURES);
+}
+
+Pauser_Figures Figures_In(const std::string& out) {
+  static const std::regex figures(
+      "用时 ([0-9.]+) 秒，CPU 时间 ([0-9.]+) 秒，内存峰值 ([0-9.]+) (KiB|MiB|GiB)。");
+  std::smatch m;
+  Pauser_Figures f;
+  if (!std::regex_search(out, m, figures)) return f;
+  f.seconds = std::atof(m[1].str().c_str());
+  f.cpu = std::atof(m[2].str().c_str());
+  f.mib = std::atof(m[3].str().c_str()) * (m[4] == "KiB" ? 1.0 / 1024 : m[4] == "GiB" ? 1024 : 1);
+  return f;
+}
 
 std::string Onlcr(std::string s) {
   std::string r;

@@ -37,6 +37,7 @@ struct Step {
   std::string expect;
   std::string send;
   bool raw = false;  // and not before the terminal has left line mode
+  double delay = 0;  // seconds to wait, once the step is due, before sending
 };
 
 // Standard input is a pipe holding input, closed after it.
@@ -73,6 +74,18 @@ extern const char PAUSE_PROMPT[];
 extern const char FAREWELL[];
 extern const char DIGIT_MESSAGE[];
 extern const char RANGE_MESSAGE[];
+
+// velder-pauser's figures, which differ from run to run ("用时 1.002 秒，
+// CPU 时间 0.001 秒，内存峰值 3.4 MiB。"): Fixed_Figures puts
+// PAUSER_FIGURES in their place.
+extern const char PAUSER_FIGURES[];
+std::string Fixed_Figures(const std::string& s);
+
+// The figures of the first report in out; -1 for each when there is none.
+struct Pauser_Figures {
+  double seconds = -1, cpu = -1, mib = -1;
+};
+Pauser_Figures Figures_In(const std::string& out);
 
 // What a terminal shows for text written by the program: LF becomes CR LF.
 std::string Onlcr(std::string s);

@@ -19,45 +19,73 @@ Options Pauser(const Temp_Dir& d, std::vector<std::string> args) {
   return o;
 }
 
-// The time in the report, and the report with that time made fixed.
-double Seconds_In(const std::string& out) {
-  std::smatch m;
-  std::regex re("用时 ([0-9]+\\.[0-9]{3}) 秒");
-  return std::regex_search(out, m, re) ? std::atof(m[1].str().c_str()) : -1;
-}
-std::string Fixed_Time(const std::string& s) {
-  return std::regex_replace(s, std::regex("用时 [0-9]+\\.[0-9]{3} 秒"), "用时 T 秒");
-}
-
 TEST(Pauser, RunsTheProgramWithItsArgumentsAsGiven) {
   Temp_Dir d;
   Options o = Pauser(d, {Helper("greeter"), "a b", "$(touch x)", "; `y` &", "", "\\\"q"});
   o.env = {{"GREETER_STATUS", "3"}};
   Result r = Run_Piped(o, "");
-  EXPECT_EQ(Fixed_Time(r.out), "你好，来自 greeter [a b] [$(touch x)] [; `y` &] [] [\\\"q]\n" + RULE +
-                                   "程序已结束，用时 T 秒，返回值为 3。\n" + PAUSE_PROMPT + "\n");
+  EXPECT_EQ(Fixed_Figures(r.out), "你好，来自 greeter [a b] [$(touch x)] [; `y` &] [] [\\\"q]\n" +
+                                      RULE + "程序已结束，返回值为 3。" +
+                                      std::string(PAUSER_FIGURES) + "\n" + PAUSE_PROMPT + "\n");
   EXPECT_EQ(r.status, 3);
   EXPECT_FALSE(Exists(d / "x"));
 }
 
-TEST(Pauser, ReportsTheWallTime) {
+// Lower bounds only: a loaded machine makes every figure larger.
+TEST(Pauser, ReportsTheTimeTheCpuTimeAndThePeakMemory) {
   Temp_Dir d;
   Options o = Pauser(d, {Helper("greeter")});
   o.env = {{"GREETER_SLEEP", "0.4"}};
   Result r = Run_Piped(o, "");
-  EXPECT_GE(Seconds_In(r.out), 0.4) << r.out;
+  Pauser_Figures sleeping = Figures_In(r.out);
+  EXPECT_GE(sleeping.seconds, 0.4) << r.out;
+  EXPECT_GE(sleeping.cpu, 0) << r.out;
+  EXPECT_GT(sleeping.mib, 0) << r.out;
   EXPECT_EQ(r.status, 0);
+
+  o.env = {{"GREETER_BUSY", "0.5"}};
+  r = Run_Piped(o, "");
+  Pauser_Figures busy = Figures_In(r.out);
+  EXPECT_GE(busy.cpu, 0.5) << r.out;
+  EXPECT_GE(busy.seconds, 0.5) << r.out;
+
+  o.env = {{"GREETER_MEMORY", "128"}};
+  r = Run_Piped(o, "");
+  EXPECT_GE(Figures_In(r.out).mib, 128) << r.out;
+  EXPECT_NE(r.out.find(" MiB。\n"), std::string::npos) << r.out;
 }
 
-TEST(Pauser, ReportsASignal) {
+// The common crashes are named, with their likely cause on a line of its
+// own; a signal without a name still reads well.
+TEST(Pauser, ReportsACrashWithAHint) {
   Temp_Dir d;
-  Options o = Pauser(d, {Helper("greeter")});
-  o.env = {{"GREETER_ABORT", "1"}};
-  Result r = Run_Piped(o, "");
-  EXPECT_EQ(Fixed_Time(r.out), "你好，来自 greeter\n" + RULE +
-                                   "程序被信号 6（SIGABRT，程序中止）终止，用时 T 秒。\n" +
-                                   PAUSE_PROMPT + "\n");
-  EXPECT_EQ(r.status, 134);
+  struct Case {
+    std::string variable, value, report;
+    int status;
+  };
+  for (const Case& c :
+       {Case{"GREETER_CRASH", "segv",
+             "程序被信号 11（SIGSEGV，段错误）终止。" + std::string(PAUSER_FIGURES) +
+                 "\n提示：多半是数组越界、空指针、用了已释放的内存，或递归太深。\n",
+             139},
+        Case{"GREETER_ABORT", "1",
+             "程序被信号 6（SIGABRT，程序中止）终止。" + std::string(PAUSER_FIGURES) +
+                 "\n提示：多半是 assert 不成立，或有异常没被捕获；原因可能就在上面的输出里。\n",
+             134},
+        Case{"GREETER_CRASH", "divide",
+             "程序被信号 8（SIGFPE，算术错误）终止。" + std::string(PAUSER_FIGURES) +
+                 "\n提示：多半是整数除以零，或对零取余。\n",
+             136}}) {
+    Options o = Pauser(d, {Helper("greeter")});
+    o.env = {{c.variable, c.value}};
+    Result r = Run_Piped(o, "");
+    EXPECT_EQ(Fixed_Figures(r.out), "你好，来自 greeter\n" + RULE + c.report + PAUSE_PROMPT + "\n");
+    EXPECT_EQ(r.status, c.status);
+  }
+  Result r = Run_Piped(Pauser(d, {"/bin/sh", "-c", "kill -USR1 $$"}), "");
+  EXPECT_EQ(Fixed_Figures(r.out), RULE + "程序被信号 10 终止。" + std::string(PAUSER_FIGURES) +
+                                      "\n" + PAUSE_PROMPT + "\n");
+  EXPECT_EQ(r.status, 138);
 }
 
 TEST(Pauser, FindsABareNameInTheWorkingDirectoryFirst) {
@@ -103,8 +131,24 @@ TEST(Pauser, OnATerminalItWaitsForOneKey) {
   Options o = Pauser(d, {Helper("greeter")});
   o.env = {{"TERM", "xterm"}};
   Result r = Run_Pty(o, {{PAUSE_PROMPT, "q"}});
-  EXPECT_EQ(Fixed_Time(r.out), Onlcr("你好，来自 greeter\n" + RULE + "程序已结束，用时 T 秒，返回值为 0。\n") +
-                                   PAUSE_PROMPT + "\r\n");
+  EXPECT_EQ(Fixed_Figures(r.out), Onlcr("你好，来自 greeter\n" + RULE + "程序已结束，返回值为 0。" +
+                                        std::string(PAUSER_FIGURES) + "\n") +
+                                      PAUSE_PROMPT + "\r\n");
+  EXPECT_EQ(r.status, 0);
+}
+
+// Keys typed while the program ran (it read none) are dropped: the pause
+// waits for a key pressed after the report. Were they kept, the first of
+// them would end the pause at once, long before the delayed "q".
+TEST(Pauser, KeysTypedDuringTheRunDoNotEndThePause) {
+  Temp_Dir d;
+  Options o = Pauser(d, {Helper("greeter")});
+  o.env = {{"TERM", "xterm"}, {"GREETER_SLEEP", "1"}};
+  Result r = Run_Pty(o, {{"你好，来自 greeter\r\n", "abc\r"}, {PAUSE_PROMPT, "q", true, 1.5}});
+  EXPECT_GE(r.seconds, 2.5) << r.out;
+  EXPECT_EQ(Fixed_Figures(r.out), Onlcr("你好，来自 greeter\nabc\n" + RULE +
+                                        "程序已结束，返回值为 0。" + PAUSER_FIGURES + "\n") +
+                                      PAUSE_PROMPT + "\r\n");
   EXPECT_EQ(r.status, 0);
 }
 

@@ -127,7 +127,7 @@ TEST(Tmux, PauserWindowShowsTheReport) {
     screen = s.Run({"capture-pane", "-p", "-t", "v:1"}).out;
   }
   EXPECT_NE(screen.find("你好，来自 greeter"), std::string::npos) << screen;
-  EXPECT_NE(screen.find("秒，返回值为 5。"), std::string::npos) << screen;
+  EXPECT_NE(screen.find("程序已结束，返回值为 5。用时 "), std::string::npos) << screen;
   // The window is there until a key is pressed in it.
   EXPECT_NE(s.Windows().find("\n1|"), std::string::npos);
   s.Run({"send-keys", "-t", "v:1", "x"});

@@ -155,10 +155,6 @@ TEST(WineSession, OpenFileHandsThePathToNotepad) {
   EXPECT_EQ(r.status, 0);
 }
 
-std::string Fixed_Time(const std::string& s) {
-  return std::regex_replace(s, std::regex("用时 [0-9]+\\.[0-9]{3} 秒"), "用时 T 秒");
-}
-
 // velder-pauser.exe on its own: CreateProcessW with the program and its
 // arguments intact, the report with the exit code, and the pause, which
 // reads nothing from a pipe.
@@ -169,8 +165,8 @@ TEST(WineSession, PauserRunsTheProgramAndReports) {
   Options o = Wine_In(p.home, std::string(WINE_BUILD) + "/velder-pauser.exe");
   o.args.insert(o.args.end(), {Win_Path(prog), "参数 一", "", "a\"b", "--exit=3"});
   Result r = Run_Piped(o, "x\r\n");
-  EXPECT_EQ(Fixed_Time(r.out), Crlf("\n" + std::string(40, '-') + "\n" +
-                                    "程序已结束，用时 T 秒，返回值为 3。\n" + Pause_Text()));
+  EXPECT_EQ(Fixed_Figures(r.out), Crlf("\n" + std::string(40, '-') + "\n" +
+                                    "程序已结束，返回值为 3。" + PAUSER_FIGURES + "\n" + Pause_Text()));
   EXPECT_EQ(r.status, 3);
   EXPECT_EQ(Read_File_Bytes(p.work + "/程序 甲.args.txt"),
             "\"" + Win_Path(prog) + "\" \"参数 一\" \"\" \"a\\\"b\" --exit=3\n参数 一\n\na\"b\n--exit=3\n--end\n");
@@ -350,6 +346,50 @@ TEST(WineSession, CtrlCStopsTheCompilerNotVelder) {
   EXPECT_FALSE(r.timed_out) << shown;
   EXPECT_NE(shown.find("是否需要运行？（0/1）"), std::string::npos) << shown;
   EXPECT_EQ(r.status, 0) << shown;
+}
+
+// The figures as Windows gives them (read while the program runs where
+// Wine forgets them at its end), and the common crashes by name, each
+// with its hint. Lower bounds only.
+TEST(WineSession, PauserReportsFiguresAndNamesCrashes) {
+  Place p;
+  Options o = Wine_In(p.home, std::string(WINE_BUILD) + "/velder-pauser.exe");
+  o.args.push_back(Win_Path(Helper("greeter.exe")));
+  Options busy = o;
+  busy.env.insert(busy.env.end(),
+                  {{"GREETER_BUSY", "0.3"}, {"GREETER_MEMORY", "64"}, {"GREETER_SLEEP", "0.3"}});
+  Result r = Run_Piped(busy, "");
+  Pauser_Figures f = Figures_In(r.out);
+  EXPECT_GE(f.seconds, 0.6) << r.out;
+  EXPECT_GT(f.cpu, 0) << r.out;
+  EXPECT_GE(f.mib, 64) << r.out;
+  EXPECT_EQ(r.status, 0);
+
+  struct Case {
+    std::string how, report;
+    unsigned status;
+  };
+  for (const Case& c :
+       {Case{"segv",
+             "程序异常终止，返回值为 3221225477（0xC0000005，访问冲突）。" +
+                 std::string(PAUSER_FIGURES) +
+                 "\n提示：多半是数组越界、空指针，或用了已释放的内存。\n",
+             0xC0000005},
+        Case{"divide",
+             "程序异常终止，返回值为 3221225620（0xC0000094，整数除以零）。" +
+                 std::string(PAUSER_FIGURES) + "\n提示：看看除法和取余（%）的右边是否可能为零。\n",
+             0xC0000094}}) {
+    Options crash = o;
+    crash.env.push_back({"GREETER_CRASH", c.how});
+    r = Run_Piped(crash, "");
+    // Wine's debugger writes its crash dump to the console first.
+    std::string rule = Crlf("\n" + std::string(40, '-') + "\n");
+    std::size_t at = r.out.find(rule);
+    ASSERT_NE(at, std::string::npos) << r.out;
+    EXPECT_EQ(Fixed_Figures(r.out.substr(at)), rule + Crlf(c.report + Pause_Text()));
+    // Wine hands on the low byte of a Windows exit code.
+    EXPECT_EQ(r.status, static_cast<int>(c.status & 0xFF)) << c.how;
+  }
 }
 
 }  // namespace

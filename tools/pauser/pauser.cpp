@@ -7,15 +7,47 @@
 #include "platform/command.h"
 #include "platform/console.h"
 
-std::string Report(const Ending& e, double seconds) {
-  char time[64];
-  std::snprintf(time, sizeof time, "%.3f", seconds);
-  if (!e.started) return "无法启动程序“" + e.name + "”：" + e.why;
+namespace {
+
+std::string Fixed(double v, int decimals) {
+  char s[64];
+  std::snprintf(s, sizeof s, "%.*f", decimals, v);
+  return s;
+}
+
+// How it ended, up to the first full stop.
+std::string Outcome(const Ending& e) {
   std::string detail = e.why.empty() ? "" : "（" + e.why + "）";
   if (e.signaled)
-    return "程序被信号 " + std::to_string(e.code) + detail + "终止，用时 " + time + " 秒。";
-  return "程序已结束，用时 " + std::string(time) + " 秒，返回值为 " + std::to_string(e.code) +
-         detail + "。";
+    return "程序被信号 " + std::to_string(e.code) + (detail.empty() ? " " : detail) + "终止。";
+  return std::string(e.crashed ? "程序异常终止" : "程序已结束") + "，返回值为 " +
+         std::to_string(e.code) + detail + "。";
+}
+
+// A memory size in KiB below 1 MiB, in MiB below 1 GiB, else in GiB.
+std::string Memory_Size(long long bytes) {
+  const double kib = 1024, mib = kib * 1024, gib = mib * 1024;
+  double b = static_cast<double>(bytes);
+  // Rounded as shown: 1023.6 KiB is written as 1.0 MiB, not 1024 KiB.
+  if (b < mib - kib / 2) return Fixed(b / kib, 0) + " KiB";
+  if (b < gib - mib / 20) return Fixed(b / mib, 1) + " MiB";
+  return Fixed(b / gib, 2) + " GiB";
+}
+
+std::string Figures(const Ending& e) {
+  std::string s =
+      "用时 " + Fixed(e.seconds, 3) + " 秒，CPU 时间 " + Fixed(e.cpu_seconds, 3) + " 秒";
+  if (e.peak_bytes > 0) s += "，内存峰值 " + Memory_Size(e.peak_bytes);
+  return s + "。";
+}
+
+}  // namespace
+
+std::string Report(const Ending& e) {
+  if (!e.started) return "无法启动程序“" + e.name + "”：" + e.why;
+  std::string s = Outcome(e) + Figures(e);
+  if (!e.hint.empty()) s += "\n提示：" + e.hint;
+  return s;
 }
 
 int main(int argc, char** argv) {
@@ -27,8 +59,9 @@ int main(int argc, char** argv) {
   }
   auto t0 = std::chrono::steady_clock::now();
   Ending e = Run_Program(argc, argv);
-  double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  std::cout << '\n' << std::string(40, '-') << '\n' << Report(e, seconds) << '\n' << std::flush;
+  e.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  Discard_Typed_Keys();
+  std::cout << '\n' << std::string(40, '-') << '\n' << Report(e) << '\n' << std::flush;
   platform::system("pause");
   platform::End_Console();
   return e.status;

@@ -4,7 +4,11 @@
 #include <string>
 #include <vector>
 
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
 
 #include "pauser.h"
 #include "platform/posix_commands.h"
@@ -35,6 +39,63 @@ std::string Signal_Name(int sig) {
   }
 }
 
+// The likely cause of the crashes met most often. A stack overflow shows
+// here as a segmentation fault too.
+std::string Signal_Hint(int sig) {
+  switch (sig) {
+    case SIGSEGV: return "多半是数组越界、空指针、用了已释放的内存，或递归太深。";
+    case SIGFPE: return "多半是整数除以零，或对零取余。";
+    case SIGABRT: return "多半是 assert 不成立，或有异常没被捕获；原因可能就在上面的输出里。";
+    case SIGKILL: return "可能是内存用尽，被系统终止了。";
+    default: return std::string();
+  }
+}
+
+void Default_Action(int sig) {
+  struct sigaction sa {};
+  sa.sa_handler = SIG_DFL;
+  sigemptyset(&sa.sa_mask);
+  sigaction(sig, &sa, nullptr);
+}
+
+// Started with fork and exec, not posix_spawn: a spawned child runs in the
+// pauser's own memory until its exec, and the kernel would count that
+// memory in the program's peak. A forked child brings along only the
+// pauser's private pages, some 0.7 MiB. Returns 0, or the error that
+// kept the program from starting.
+int Start(const std::string& prog, std::vector<std::string> argv, pid_t& pid) {
+  std::vector<char*> args;
+  for (std::string& a : argv) args.push_back(&a[0]);
+  args.push_back(nullptr);
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) return errno;
+  pid = fork();
+  if (pid == 0) {
+    // The signal dispositions a shell would give the program.
+    for (int sig : {SIGINT, SIGQUIT, SIGPIPE}) Default_Action(sig);
+    sigset_t none;
+    sigemptyset(&none);
+    sigprocmask(SIG_SETMASK, &none, nullptr);
+    execv(prog.c_str(), args.data());
+    int err = errno;
+    ssize_t ignored = write(report[1], &err, sizeof err);
+    (void)ignored;
+    _exit(127);
+  }
+  int err = pid < 0 ? errno : 0;
+  close(report[1]);
+  // The pipe closes at a successful exec; otherwise it carries the error.
+  ssize_t got;
+  while ((got = read(report[0], &err, sizeof err)) < 0 && errno == EINTR) {
+  }
+  close(report[0]);
+  if (got == sizeof err && pid > 0) {
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }
+  return err;
+}
+
 }  // namespace
 
 Ending Run_Program(int argc, char** argv) {
@@ -50,24 +111,35 @@ Ending Run_Program(int argc, char** argv) {
   // Ctrl+C and Ctrl+\ stop the program, not the pauser, which stays to
   // report how the program ended.
   platform::Ignore_Interrupts guard;
-  pid_t pid;
-  int err = platform::Start_Program(prog, std::vector<std::string>(argv + 1, argv + argc), false, pid);
+  pid_t pid = -1;
+  int err = Start(prog, std::vector<std::string>(argv + 1, argv + argc), pid);
   if (err != 0) {
     e.why = Reason(err);
     return e;
   }
   e.started = true;
   int st = 0;
-  while (waitpid(pid, &st, 0) < 0 && errno == EINTR) {
+  struct rusage ru {};
+  while (wait4(pid, &st, 0, &ru) < 0 && errno == EINTR) {
   }
+  e.cpu_seconds = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+                  static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+  e.peak_bytes = static_cast<long long>(ru.ru_maxrss) * 1024;  // Linux counts in KiB
   if (WIFSIGNALED(st)) {
     e.signaled = true;
     e.code = WTERMSIG(st);
     e.why = Signal_Name(WTERMSIG(st));
+    e.hint = Signal_Hint(WTERMSIG(st));
     e.status = 128 + WTERMSIG(st);
   } else {
     e.code = WEXITSTATUS(st);
     e.status = WEXITSTATUS(st);
   }
   return e;
+}
+
+void Discard_Typed_Keys() {
+  // Only in the foreground: a pauser in the background would be stopped
+  // for touching the terminal.
+  if (isatty(STDIN_FILENO) && tcgetpgrp(STDIN_FILENO) == getpgrp()) tcflush(STDIN_FILENO, TCIFLUSH);
 }
