@@ -27,8 +27,9 @@ std::string Find_On_Path(std::string name);
 
 // Starts argv[0] (searched on PATH when it has no slash) with the other
 // words as its arguments, no shell, with SIGINT and SIGQUIT at their
-// defaults in the child and ignored here meanwhile. With wait: its exit
-// status, 128 + N for signal N. 127, and a line on standard error, when
+// defaults in the child (unless ignored at start) and ignored here
+// meanwhile, and the terminal's mode put back after it. With wait: its
+// exit status, 128 + N for signal N. 127, and a line on standard error, when
 // it cannot be started. Without wait: 0 once started; the program runs on
 // in a process group of its own, with no standard input.
 int Spawn(std::vector<std::string> argv, bool wait);

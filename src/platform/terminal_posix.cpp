@@ -30,7 +30,6 @@ struct termios found_mode;  // as the pause found it
 struct termios key_mode;    // no echo, one key at a time
 volatile sig_atomic_t stopped = 0;
 
-const int END_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 const int GUARDED[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT};
 const int GUARDED_COUNT = sizeof GUARDED / sizeof GUARDED[0];
 struct sigaction saved_actions[GUARDED_COUNT];
