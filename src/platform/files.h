@@ -38,11 +38,12 @@ enum class Head { read, unreadable, foreign };
 Head Read_Head(std::string name, std::size_t lines, std::string& content);
 
 // Makes name hold exactly content, in one step: written to a temporary
-// file beside it, flushed to disk, hidden, then renamed over name. The
-// new file keeps the permission bits of the one it replaces (POSIX: and
-// its owner and group, where the process may set them); a first file
-// gets those a new file gets (POSIX: 0666 less the umask). The temporary
-// file never allows more than that. On any failure the old file is left
+// file beside it, flushed to disk, hidden, then renamed over name. On
+// POSIX the new file keeps the permission bits of the one it replaces,
+// and its owner and group where the process may set them; a first file
+// gets 0666 less the umask; the temporary file never allows more than
+// that. (On Windows it gets the folder's inherited permissions, as any
+// new file does.) On any failure the old file is left
 // as it was and the temporary file removed.
 bool Replace_File(std::string name, std::string content);
 
