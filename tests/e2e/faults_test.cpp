@@ -326,9 +326,13 @@ TEST(SettingsFile, UserDoesNotLoadRootsFile) {
   std::string f = d / "velder_data.sg";
   Write_File_Bytes(f, OLD);
   chmod(f.c_str(), 0644);
+  // A copy the user may reach, wherever the build directory lies.
+  std::string bin = d / "velder-copy";
+  Write_File_Bytes(bin, Read_File_Bytes(VELDER_BIN));
+  chmod(bin.c_str(), 0755);
   Options o = In(d.path());
   o.program = "/usr/bin/setpriv";
-  o.args = {"--reuid=65534", "--regid=65534", "--clear-groups", VELDER_BIN};
+  o.args = {"--reuid=65534", "--regid=65534", "--clear-groups", bin};
   o.env = {{"SUDO_UID", "0"}};
   Result r = Run_Piped(o, "4\n");
   EXPECT_EQ(r.status, 0);
