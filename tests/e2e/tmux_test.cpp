@@ -153,26 +153,38 @@ struct Server {
 };
 
 std::string Velder_Command() { return "'" + std::string(VELDER_BIN) + "'"; }
+const char MAIN[] = "4. 保存信息并退出";
+const char SETTINGS[] = "5. 返回";
 
-// From the shell to the pause of the About screen.
+// Plays steps at the terminal: each sends a line and Enter, or "^" and
+// tmux key names ("^C-d"), or "=" and one key without Enter; then waits
+// until the screen shows the step's text (none: no wait).
+bool Play(Server& s, std::vector<std::pair<std::string, std::string>> steps) {
+  for (const auto& st : steps) {
+    const std::string& k = st.first;
+    if (!k.empty() && k[0] == '^') s.Keys(k.substr(1));
+    else if (!k.empty() && k[0] == '=') s.Key(k.substr(1));
+    else if (!k.empty()) s.Type(k);
+    if (!st.second.empty() && !s.Wait_Screen(st.second)) {
+      ADD_FAILURE() << "after " << k << ", no " << st.second << " on the screen:\n" << s.Screen();
+      return false;
+    }
+  }
+  return true;
+}
+
+// From the shell to the pause of the About screen, where the terminal is
+// without line mode and echo.
 void To_The_Pause(Server& s) {
-  s.Type(Velder_Command());
-  ASSERT_TRUE(s.Wait_Screen("4. 保存信息并退出")) << s.Screen();
-  s.Type("3");
-  ASSERT_TRUE(s.Wait_Screen("5. 返回")) << s.Screen();
-  s.Type("4");
-  ASSERT_TRUE(s.Wait_Screen(PAUSE_PROMPT)) << s.Screen();
+  ASSERT_TRUE(Play(s, {{Velder_Command(), MAIN}, {"3", SETTINGS}, {"4", PAUSE_PROMPT}}));
   ASSERT_TRUE(s.Wait_Flag("-icanon")) << s.Stty();
   EXPECT_TRUE(Server::Has_Flag(s.Stty(), "-echo"));
 }
 
-// From the settings page back to the shell through choice 4; the exit
-// status is shown.
+// From the settings page back to the shell through choice 4, with exit
+// status 0.
 void Quit_From_Settings(Server& s) {
-  ASSERT_TRUE(s.Wait_Screen("5. 返回")) << s.Screen();
-  s.Type("5");
-  ASSERT_TRUE(s.Wait_Screen("4. 保存信息并退出")) << s.Screen();
-  s.Type("4");
+  ASSERT_TRUE(Play(s, {{"", SETTINGS}, {"5", MAIN}, {"4", ""}}));
   s.Shell("echo \"status=$?\"");
   EXPECT_TRUE(s.Wait_Screen("status=0")) << s.Screen();
 }
@@ -260,8 +272,7 @@ TEST_P(Stop_At_Pause, GivesTheTerminalBackAndTakesItUpAgain) {
   EXPECT_TRUE(Server::Has_Flag(s.Stty(), "-echo"));
   EXPECT_TRUE(s.Wait_Screen(PAUSE_PROMPT, 2)) << "the prompt is shown again\n" << s.Screen();
   // One key, no Enter, ends the pause.
-  s.Key("x");
-  ASSERT_TRUE(s.Wait_Screen("Tarnwickshade -- 设置")) << s.Screen();
+  ASSERT_TRUE(Play(s, {{"=x", "Tarnwickshade -- 设置"}}));
   EXPECT_TRUE(s.Wait_Flag("icanon"));
   Quit_From_Settings(s);
   EXPECT_EQ(s.Stty(), before);
@@ -307,8 +318,7 @@ TEST(TmuxShell, IgnoredInterruptStaysIgnoredAtThePause) {
   usleep(500000);
   EXPECT_TRUE(Server::Has_Flag(s.Stty(), "-icanon")) << "still at the pause";
   EXPECT_NE(s.Screen().find(PAUSE_PROMPT), std::string::npos) << s.Screen();
-  s.Key("x");
-  ASSERT_TRUE(s.Wait_Screen("Tarnwickshade -- 设置")) << s.Screen();
+  ASSERT_TRUE(Play(s, {{"=x", "Tarnwickshade -- 设置"}}));
   Quit_From_Settings(s);
   EXPECT_EQ(s.Stty(), before);
 }
@@ -327,33 +337,16 @@ TEST(TmuxShell, ProgramsThatLeaveTheTerminalRaw) {
   Server s(d, {{"VISUAL", raw}});
   s.Start_Shell(d.path(), "bash");
   std::string before = s.Stty();
-  s.Type(Velder_Command());
-  ASSERT_TRUE(s.Wait_Screen("4. 保存信息并退出")) << s.Screen();
-  // The compiler.
-  s.Type("2");
-  ASSERT_TRUE(s.Wait_Screen("请输入 C++ 文件的完整路径：")) << s.Screen();
-  s.Type("a.cpp");
-  ASSERT_TRUE(s.Wait_Screen("是否需要运行？（0/1）")) << s.Screen();
+  // The compiler, then the editor.
+  ASSERT_TRUE(Play(s, {{Velder_Command(), MAIN}, {"2", "请输入 C++ 文件的完整路径："},
+                       {"a.cpp", "是否需要运行？（0/1）"}}));
   EXPECT_TRUE(s.Wait_Flag("icanon"));
   EXPECT_TRUE(Server::Has_Flag(s.Stty(), "echo"));
-  s.Type("0");
-  ASSERT_TRUE(s.Wait_Screen("跳过运行。")) << s.Screen();
-  ASSERT_TRUE(s.Wait_Screen(PAUSE_PROMPT)) << s.Screen();
-  s.Key("x");
-  // The editor.
-  ASSERT_TRUE(s.Wait_Screen("4. 保存信息并退出")) << s.Screen();
-  s.Type("1");
-  ASSERT_TRUE(s.Wait_Screen("3. 返回")) << s.Screen();
-  s.Type("2");
-  ASSERT_TRUE(s.Wait_Screen("请输入想要打开的文件的完整目录：")) << s.Screen();
-  s.Type("a.cpp");
-  ASSERT_TRUE(s.Wait_Screen(PAUSE_PROMPT)) << s.Screen();
-  s.Key("x");
-  ASSERT_TRUE(s.Wait_Screen("3. 返回")) << s.Screen();
+  ASSERT_TRUE(Play(s, {{"0", "跳过运行。"}, {"", PAUSE_PROMPT}, {"=x", MAIN}, {"1", "3. 返回"},
+                       {"2", "请输入想要打开的文件的完整目录："}, {"a.cpp", PAUSE_PROMPT},
+                       {"=x", "3. 返回"}}));
   EXPECT_TRUE(s.Wait_Flag("icanon"));
-  s.Type("3");
-  ASSERT_TRUE(s.Wait_Screen("4. 保存信息并退出")) << s.Screen();
-  s.Type("4");
+  ASSERT_TRUE(Play(s, {{"3", MAIN}, {"4", ""}}));
   s.Shell("echo \"status=$?\"");
   EXPECT_TRUE(s.Wait_Screen("status=0")) << s.Screen();
   EXPECT_EQ(s.Stty(), before);
@@ -376,44 +369,27 @@ TEST(TmuxShell, CtrlDIsAnEmptyLine) {
   Write_File_Bytes(d / "velder_data.sg", cc + "\r\n\r\n");
   Server s(d, {});
   s.Start_Shell(d.path(), "bash");
-  s.Type(Velder_Command());
-  ASSERT_TRUE(s.Wait_Screen("4. 保存信息并退出")) << s.Screen();
-  s.Keys("C-d");
-  ASSERT_TRUE(s.Wait_Screen("输入不在给定范围内，请重新输入。")) << s.Screen();
-  s.Type("2");
-  ASSERT_TRUE(s.Wait_Screen("请输入 C++ 文件的完整路径：")) << s.Screen();
-  s.Keys("C-d");
-  ASSERT_TRUE(s.Wait_Screen("路径无效，请重新输入。")) << s.Screen();
-  s.Type("a.cpp");
-  ASSERT_TRUE(s.Wait_Screen("是否需要编译？（0/1）")) << s.Screen();
-  s.Keys("C-d");
-  ASSERT_TRUE(s.Wait_Screen("跳过编译。")) << s.Screen();
-  ASSERT_TRUE(s.Wait_Screen("是否需要运行？（0/1）")) << s.Screen();
-  s.Keys("C-d");
-  ASSERT_TRUE(s.Wait_Screen("跳过运行。")) << s.Screen();
-  ASSERT_TRUE(s.Wait_Screen(PAUSE_PROMPT)) << s.Screen();
-  s.Key("x");
-  ASSERT_TRUE(s.Wait_Screen("4. 保存信息并退出")) << s.Screen();
-  s.Type("3");
-  ASSERT_TRUE(s.Wait_Screen("5. 返回")) << s.Screen();
-  s.Type("3");
-  ASSERT_TRUE(s.Wait_Screen("请输入新编译选项：")) << s.Screen();
-  s.Type("-O2");
-  ASSERT_TRUE(s.Wait_Screen(PAUSE_PROMPT)) << s.Screen();
-  s.Key("x");
-  ASSERT_TRUE(s.Wait_Screen("5. 返回")) << s.Screen();
-  s.Type("3");
-  ASSERT_TRUE(s.Wait_Screen("当前编译选项：-O2")) << s.Screen();
-  s.Keys("C-d");  // an empty value clears them
-  ASSERT_TRUE(s.Wait_Screen("设置成功！")) << s.Screen();
-  ASSERT_TRUE(s.Wait_Screen(PAUSE_PROMPT)) << s.Screen();
-  s.Key("x");
-  ASSERT_TRUE(s.Wait_Screen("5. 返回")) << s.Screen();
-  s.Type("3");
-  ASSERT_TRUE(s.Wait_Screen("当前编译选项：\n")) << s.Screen();
-  s.Type("-Wall");
-  ASSERT_TRUE(s.Wait_Screen(PAUSE_PROMPT)) << s.Screen();
-  s.Key("x");
+  ASSERT_TRUE(Play(s, {{Velder_Command(), MAIN},
+                       {"^C-d", "输入不在给定范围内，请重新输入。"},
+                       {"2", "请输入 C++ 文件的完整路径："},
+                       {"^C-d", "路径无效，请重新输入。"},
+                       {"a.cpp", "是否需要编译？（0/1）"},
+                       {"^C-d", "跳过编译。"},
+                       {"", "是否需要运行？（0/1）"},
+                       {"^C-d", "跳过运行。"},
+                       {"", PAUSE_PROMPT},
+                       {"=x", MAIN},
+                       {"3", SETTINGS},
+                       {"3", "请输入新编译选项："},
+                       {"-O2", PAUSE_PROMPT},
+                       {"=x", SETTINGS},
+                       {"3", "当前编译选项：-O2"},
+                       {"^C-d", "设置成功！"},  // an empty value clears them
+                       {"", PAUSE_PROMPT},
+                       {"=x", SETTINGS},
+                       {"3", "当前编译选项：\n"},
+                       {"-Wall", PAUSE_PROMPT},
+                       {"=x", ""}}));
   Quit_From_Settings(s);
   EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), cc + "\r\n\r\n-Wall");
 }
