@@ -1,6 +1,7 @@
 #include "config/settings.h"
 
 #include <filesystem>
+#include <iostream>
 #include <system_error>
 
 #include "platform/command.h"
@@ -54,8 +55,15 @@ void Load_Settings(std::string content) {
 void Init() {
   platform::Init_Console();
   platform::system("title Velder");
+  if (!Is_Regular_File(SETTINGS)) return;
+  // Only the three lines used are read, however long the file.
   std::string content;
-  if (Is_Regular_File(SETTINGS) && platform::Read_File(SETTINGS, content)) Load_Settings(content);
+  platform::Head h = platform::Read_Head(SETTINGS, 3, content);
+  if (h == platform::Head::read) Load_Settings(content);
+  // Its compiler path would run as this user: a file someone else put
+  // here is not taken. The save at the exit still writes this user's own.
+  if (h == platform::Head::foreign)
+    std::cerr << "velder: 设置文件 " << SETTINGS << " 属于其他用户，为安全起见未载入，设置为空。\n";
 }
 
 void Save_Settings() {

@@ -3,6 +3,7 @@
 // replacement of the settings file, and the hidden attribute.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -28,12 +29,24 @@ bool Is_Plain_Name(std::string name);
 // device. False on any failure, with nothing created.
 bool Create_New_File(std::string path);
 
-// Reads a whole file, bytes as stored. False when it cannot be read.
-bool Read_File(std::string name, std::string& content);
+// What Read_Head found.
+enum class Head { read, unreadable, foreign };
+
+// Reads the start of the regular file name, bytes as stored: up to and
+// including its lines-th LF, or all of it when it has fewer, so that what
+// it costs depends on those lines only. On POSIX a file that belongs to
+// another user is not read (foreign): root reads only its own, and under
+// sudo (SUDO_UID) also that user's.
+Head Read_Head(std::string name, std::size_t lines, std::string& content);
 
 // Makes name hold exactly content, in one step: written to a temporary
-// file beside it, flushed to disk, hidden, then renamed over name. On any
-// failure the old file is left as it was and the temporary file removed.
+// file beside it, flushed to disk, hidden, then renamed over name. On
+// POSIX the new file keeps the permission bits of the one it replaces,
+// and its owner and group where the process may set them; a first file
+// gets 0666 less the umask; the temporary file never allows more than
+// that. (On Windows it gets the folder's inherited permissions, as any
+// new file does.) On any failure the old file is left
+// as it was and the temporary file removed.
 bool Replace_File(std::string name, std::string content);
 
 // Gives the file the hidden attribute (POSIX: user.DOSATTRIB "0x2", as

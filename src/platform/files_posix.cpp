@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 
 #include <dirent.h>
@@ -56,13 +57,52 @@ void Remove_Stale_Temps(const std::string& name) {
 
 // Creates a fresh temporary file beside name; never opens an existing
 // entry or follows a link.
-int Create_Temp(const std::string& name, std::string& tmp) {
+int Create_Temp(const std::string& name, std::string& tmp, mode_t mode) {
   for (int i = 0; i < 100; ++i) {
     tmp = name + ".tmp-" + std::to_string(getpid()) + "-" + std::to_string(i);
-    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    int fd = open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
+}
+
+// What the new file is to be: the old file's permission bits, owner and
+// group, or for a first file 0666 less the umask.
+struct Final_Mode {
+  mode_t mode;
+  bool keep_owner = false;
+  uid_t uid = 0;
+  gid_t gid = 0;
+};
+
+Final_Mode Mode_For(const std::string& name) {
+  Final_Mode f;
+  struct stat st;
+  if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    f.mode = st.st_mode & 0777;
+    f.keep_owner = true;
+    f.uid = st.st_uid;
+    f.gid = st.st_gid;
+    return f;
+  }
+  mode_t mask = umask(0);
+  umask(mask);
+  f.mode = 0666 & ~mask;
+  return f;
+}
+
+// The user's own file: owned by the effective user; for root under sudo,
+// also by the user in SUDO_UID.
+bool Own_File(const struct stat& st) {
+  uid_t me = geteuid();
+  if (st.st_uid == me) return true;
+  if (me != 0) return false;
+  const char* sudo = std::getenv("SUDO_UID");
+  if (sudo == nullptr || *sudo == '\0') return false;
+  char* end = nullptr;
+  errno = 0;
+  unsigned long uid = std::strtoul(sudo, &end, 10);
+  return errno == 0 && *end == '\0' && sudo[0] != '-' && uid == st.st_uid;
 }
 
 // An empty directory of the target's name gives way to the file; a
@@ -94,41 +134,55 @@ bool Create_New_File(std::string path) {
   return close(fd) == 0;
 }
 
-bool Read_File(std::string name, std::string& content) {
-  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat st;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    close(fd);
-    return false;
-  }
+Head Read_Head(std::string name, std::size_t lines, std::string& content) {
   content.clear();
+  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return Head::unreadable;
+  struct stat st;
+  Head r = Head::read;
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+    r = Head::unreadable;
+  else if (!Own_File(st))
+    r = Head::foreign;
   char buf[8192];
-  for (;;) {
+  std::size_t seen = 0;  // LFs so far
+  while (r == Head::read && seen < lines) {
     ssize_t k = read(fd, buf, sizeof buf);
     if (k < 0 && errno == EINTR) continue;
-    if (k < 0) {
-      close(fd);
-      return false;
-    }
-    if (k == 0) break;
+    if (k < 0) r = Head::unreadable;
+    if (k <= 0) break;
+    std::size_t from = content.size();
     content.append(buf, static_cast<std::size_t>(k));
+    for (std::size_t lf = content.find('\n', from); lf != std::string::npos;
+         lf = content.find('\n', lf + 1)) {
+      if (++seen == lines) {
+        content.resize(lf + 1);
+        break;
+      }
+    }
   }
   close(fd);
-  return true;
+  if (r != Head::read) content.clear();
+  return r;
 }
 
 bool Replace_File(std::string name, std::string content) {
   Remove_Stale_Temps(name);
+  Final_Mode f = Mode_For(name);
   std::string tmp;
-  int fd = Create_Temp(name, tmp);
+  // Created with no more than the final mode allows, and owner-only,
+  // until the content is in.
+  int fd = Create_Temp(name, tmp, f.mode & 0600);
   if (fd < 0) return false;
-  bool ok = Write_All(fd, content) && fsync(fd) == 0;
-  ok = close(fd) == 0 && ok;
+  bool ok = Write_All(fd, content);
   if (ok) {
-    Hide_File(tmp);
-    ok = Clear_Directory_In_Way(name) && rename(tmp.c_str(), name.c_str()) == 0;
+    Hide_File(tmp);  // while the owner may still write it
+    if (f.keep_owner && (f.uid != geteuid() || f.gid != getegid()) && fchown(fd, f.uid, f.gid) != 0)
+      (void)!fchown(fd, static_cast<uid_t>(-1), f.gid);  // the group alone, if we belong to it
+    ok = fchmod(fd, f.mode) == 0 && fsync(fd) == 0;
   }
+  ok = close(fd) == 0 && ok;
+  if (ok) ok = Clear_Directory_In_Way(name) && rename(tmp.c_str(), name.c_str()) == 0;
   if (!ok) unlink(tmp.c_str());
   return ok;
 }

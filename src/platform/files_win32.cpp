@@ -124,23 +124,33 @@ bool Create_New_File(std::string path) {
   return is_file && ok;
 }
 
-bool Read_File(std::string name, std::string& content) {
+Head Read_Head(std::string name, std::size_t lines, std::string& content) {
+  content.clear();
   std::wstring w;
-  if (!To_Wide(name, w)) return false;
+  if (!To_Wide(name, w)) return Head::unreadable;
   HANDLE h = CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  content.clear();
+  if (h == INVALID_HANDLE_VALUE) return Head::unreadable;
   bool ok = GetFileType(h) == FILE_TYPE_DISK;
   char buf[8192];
-  while (ok) {
+  std::size_t seen = 0;  // LFs so far
+  while (ok && seen < lines) {
     DWORD k = 0;
     if (!ReadFile(h, buf, sizeof buf, &k, nullptr)) ok = false;
     if (!ok || k == 0) break;
+    std::size_t from = content.size();
     content.append(buf, k);
+    for (std::size_t lf = content.find('\n', from); lf != std::string::npos;
+         lf = content.find('\n', lf + 1)) {
+      if (++seen == lines) {
+        content.resize(lf + 1);
+        break;
+      }
+    }
   }
   CloseHandle(h);
-  return ok;
+  if (!ok) content.clear();
+  return ok ? Head::read : Head::unreadable;
 }
 
 bool Replace_File(std::string name, std::string content) {

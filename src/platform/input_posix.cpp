@@ -1,15 +1,36 @@
 #include <cerrno>
 
+#include <termios.h>
 #include <unistd.h>
 
 #include "platform/input.h"
+#include "platform/posix_commands.h"
 
 namespace platform {
+
+namespace {
+
+// A read of nothing from a terminal in line mode is Ctrl+D, not the end
+// of the input: the terminal is still there (a terminal that has gone
+// fails tcgetattr, or its read fails with EIO) and the next read asks it
+// again. It stands for the end of a line. Where the terminal echoes, the
+// line break that Enter would have shown is shown too.
+bool Ctrl_D(char* buf) {
+  struct termios mode;
+  if (isatty(STDIN_FILENO) != 1 || tcgetattr(STDIN_FILENO, &mode) != 0 || !(mode.c_lflag & ICANON))
+    return false;
+  if ((mode.c_lflag & ECHO) && isatty(STDOUT_FILENO) == 1) Write_Out(STDOUT_FILENO, "\n", 1);
+  buf[0] = '\n';
+  return true;
+}
+
+}  // namespace
 
 long Read_Raw(char* buf, std::size_t n) {
   for (;;) {
     ssize_t got = read(STDIN_FILENO, buf, n);
     if (got < 0 && errno == EINTR) continue;
+    if (got == 0 && n > 0 && Ctrl_D(buf)) return 1;
     return static_cast<long>(got);
   }
 }

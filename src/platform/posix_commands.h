@@ -3,10 +3,12 @@
 #pragma once
 
 #include <csignal>
+#include <cstddef>
 #include <string>
 #include <vector>
 
 #include <sys/types.h>
+#include <termios.h>
 
 namespace platform {
 
@@ -25,24 +27,47 @@ std::string Find_On_Path(std::string name);
 
 // Starts argv[0] (searched on PATH when it has no slash) with the other
 // words as its arguments, no shell, with SIGINT and SIGQUIT at their
-// defaults in the child and ignored here meanwhile. With wait: its exit
-// status, 128 + N for signal N. 127, and a line on standard error, when
+// defaults in the child (unless ignored at start) and ignored here
+// meanwhile, and the terminal's mode put back after it. With wait: its
+// exit status, 128 + N for signal N. 127, and a line on standard error, when
 // it cannot be started. Without wait: 0 once started; the program runs on
 // in a process group of its own, with no standard input.
 int Spawn(std::vector<std::string> argv, bool wait);
 
 // While a program runs in the foreground, Ctrl+C and Ctrl+\ are for it,
 // not for the one waiting: they are ignored for the life of this guard,
-// as system() does.
+// as system() does. And as a shell does, the terminal's mode is noted
+// when the guard is made and put back when it goes, with the terminal
+// handed back to this process group, so that a program that leaves the
+// terminal raw (or dies before it can restore it) leaves nothing behind.
 struct Ignore_Interrupts {
   struct sigaction old_int, old_quit;
+  struct termios mode;
+  bool have_mode = false;
   Ignore_Interrupts();
   ~Ignore_Interrupts();
 };
 
-// posix_spawn of the program at prog (found already) with argv, SIGINT,
-// SIGQUIT and SIGPIPE at their defaults and no signal blocked in the
-// child; detached: a process group of its own and no standard input.
+// Writes all n bytes to fd, waiting (poll) while a non-blocking fd is
+// full. False on an error (the reader gone: EPIPE, SIGPIPE being ignored).
+bool Write_Out(int fd, const char* s, std::size_t n);
+
+// Whether sig was ignored when the program started (noted by
+// Init_Console). Such a signal stays ignored everywhere, and the programs
+// started inherit it ignored, as a shell leaves them.
+bool Ignored_At_Start(int sig);
+
+// Whether this process's group owns the terminal on standard input.
+bool In_Foreground();
+
+// Sets the terminal's mode without ever being stopped for it: SIGTTOU is
+// blocked meanwhile, so that a process in the background (or a signal
+// handler run there) changes it instead of stopping. False on failure.
+bool Set_Mode_Quietly(const struct termios& mode);
+
+// posix_spawn of the program at prog (found already) with argv, SIGINT
+// and SIGQUIT at their defaults (unless they were ignored at start),
+// SIGPIPE at its default and no signal blocked in the child; detached: a process group of its own and no standard input.
 // Returns 0, or the error that kept it from starting.
 int Start_Program(std::string prog, std::vector<std::string> argv, bool detach, pid_t& pid);
 

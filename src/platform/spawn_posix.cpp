@@ -9,6 +9,7 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "platform/posix_commands.h"
@@ -71,9 +72,23 @@ Ignore_Interrupts::Ignore_Interrupts() {
   sigemptyset(&ign.sa_mask);
   sigaction(SIGINT, &ign, &old_int);
   sigaction(SIGQUIT, &ign, &old_quit);
+  // Only a process that owns the terminal puts its mode back afterwards;
+  // one in the background leaves it to the shell.
+  have_mode = isatty(STDIN_FILENO) == 1 && In_Foreground() && tcgetattr(STDIN_FILENO, &mode) == 0;
 }
 
 Ignore_Interrupts::~Ignore_Interrupts() {
+  if (have_mode) {
+    // A program that took the terminal for a process group of its own
+    // gives it back here, as a shell takes it back after a job.
+    sigset_t ttou, old;
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    sigprocmask(SIG_BLOCK, &ttou, &old);
+    if (!In_Foreground()) tcsetpgrp(STDIN_FILENO, getpgrp());
+    sigprocmask(SIG_SETMASK, &old, nullptr);
+    Set_Mode_Quietly(mode);
+  }
   sigaction(SIGINT, &old_int, nullptr);
   sigaction(SIGQUIT, &old_quit, nullptr);
 }
@@ -87,8 +102,8 @@ int Start_Program(std::string prog, std::vector<std::string> argv, bool detach, 
   posix_spawnattr_init(&attr);
   sigset_t defaults, none;
   sigemptyset(&defaults);
-  sigaddset(&defaults, SIGINT);
-  sigaddset(&defaults, SIGQUIT);
+  if (!Ignored_At_Start(SIGINT)) sigaddset(&defaults, SIGINT);
+  if (!Ignored_At_Start(SIGQUIT)) sigaddset(&defaults, SIGQUIT);
   sigaddset(&defaults, SIGPIPE);
   sigemptyset(&none);
   posix_spawnattr_setsigdefault(&attr, &defaults);

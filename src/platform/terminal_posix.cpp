@@ -1,4 +1,5 @@
 // "cls", "pause" and "title" on a POSIX terminal.
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <iostream>
@@ -16,36 +17,89 @@ namespace {
 
 const char PAUSE_PROMPT[] = "请按任意键继续……";
 
-void Write_All(const char* s, std::size_t n) {
-  while (n > 0) {
-    ssize_t k = write(STDOUT_FILENO, s, n);
-    if (k <= 0) return;
-    s += k;
-    n -= static_cast<std::size_t>(k);
+void Write_All(const char* s, std::size_t n) { Write_Out(STDOUT_FILENO, s, n); }
+
+// The key wait changes the terminal's mode, and gives it back on every
+// way out: the key, a signal that ends the program, and a stop (Ctrl+Z),
+// after which the shell must find the terminal as it was. On SIGCONT the
+// key wait takes the terminal up again, if it is ours.
+//
+// Read by the signal handlers, so both modes are set before the handlers
+// are installed and not changed while they are.
+struct termios found_mode;  // as the pause found it
+struct termios key_mode;    // no echo, one key at a time
+volatile sig_atomic_t stopped = 0;
+
+const int GUARDED[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT};
+const int GUARDED_COUNT = sizeof GUARDED / sizeof GUARDED[0];
+struct sigaction saved_actions[GUARDED_COUNT];
+bool installed[GUARDED_COUNT];
+
+extern "C" void Restore_And_Reraise(int sig) {
+  Set_Mode_Quietly(found_mode);
+  signal(sig, SIG_DFL);
+  raise(sig);  // delivered, and fatal, once the handler returns
+}
+
+extern "C" void On_Continue(int) {
+  int e = errno;
+  // Continued in the background (bg), the terminal is the shell's; the
+  // key read then stops on SIGTTIN, and the next fg comes back here.
+  if (In_Foreground()) {
+    Set_Mode_Quietly(key_mode);
+    if (stopped) Write_Out(STDOUT_FILENO, PAUSE_PROMPT, sizeof PAUSE_PROMPT - 1);
+    stopped = 0;
+  }
+  errno = e;
+}
+
+extern "C" void On_Stop(int sig) {
+  int e = errno;
+  Set_Mode_Quietly(found_mode);
+  stopped = 1;
+  // Stop for real: the default action, let through once SIGTSTP is
+  // unblocked. Execution goes on here after SIGCONT (handled first).
+  struct sigaction dfl {}, mine;
+  dfl.sa_handler = SIG_DFL;
+  sigemptyset(&dfl.sa_mask);
+  sigaction(sig, &dfl, &mine);
+  raise(sig);
+  sigset_t s;
+  sigemptyset(&s);
+  sigaddset(&s, sig);
+  sigprocmask(SIG_UNBLOCK, &s, nullptr);
+  sigaction(sig, &mine, nullptr);
+  errno = e;
+}
+
+sigset_t Guarded_Set() {
+  sigset_t s;
+  sigemptyset(&s);
+  for (int sig : GUARDED) sigaddset(&s, sig);
+  return s;
+}
+
+// Signals that were ignored when the program started, or are ignored
+// now, are left alone.
+void Guard_Signals() {
+  for (int i = 0; i < GUARDED_COUNT; ++i) {
+    int sig = GUARDED[i];
+    struct sigaction now;
+    installed[i] = false;
+    if (Ignored_At_Start(sig) || sigaction(sig, nullptr, &now) != 0 || now.sa_handler == SIG_IGN)
+      continue;
+    struct sigaction sa {};
+    sa.sa_handler = sig == SIGTSTP ? On_Stop : sig == SIGCONT ? On_Continue : Restore_And_Reraise;
+    // No handler runs inside another, and none is stopped by SIGTTOU.
+    sa.sa_mask = Guarded_Set();
+    sigaddset(&sa.sa_mask, SIGTTOU);
+    installed[i] = sigaction(sig, &sa, &saved_actions[i]) == 0;
   }
 }
 
-// The terminal mode to restore; read by the signal handler, so it is set
-// before the handler is installed and never changed while it is.
-struct termios saved_mode;
-const int PAUSE_SIGNALS[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-struct sigaction saved_actions[4];
-
-extern "C" void Restore_And_Reraise(int sig) {
-  tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved_mode);
-  signal(sig, SIG_DFL);
-  raise(sig);
-}
-
-void Guard_Signals() {
-  struct sigaction sa {};
-  sa.sa_handler = Restore_And_Reraise;
-  sigemptyset(&sa.sa_mask);
-  for (int i = 0; i < 4; ++i) sigaction(PAUSE_SIGNALS[i], &sa, &saved_actions[i]);
-}
-
 void Unguard_Signals() {
-  for (int i = 0; i < 4; ++i) sigaction(PAUSE_SIGNALS[i], &saved_actions[i], nullptr);
+  for (int i = 0; i < GUARDED_COUNT; ++i)
+    if (installed[i]) sigaction(GUARDED[i], &saved_actions[i], nullptr);
 }
 
 // Shows the prompt and waits for one key, with echo and line mode off.
@@ -53,25 +107,46 @@ void Unguard_Signals() {
 // as soon as it is seen is never echoed.
 void Prompt_And_Wait() {
   char c;
-  if (Take_Buffered_Byte(c) || tcgetattr(STDIN_FILENO, &saved_mode) != 0) {
+  if (Take_Buffered_Byte(c) || tcgetattr(STDIN_FILENO, &found_mode) != 0) {
     Write_All(PAUSE_PROMPT, sizeof PAUSE_PROMPT - 1);
     return;
   }
-  struct termios raw = saved_mode;
-  raw.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
-  raw.c_cc[VMIN] = 1;
-  raw.c_cc[VTIME] = 0;
+  key_mode = found_mode;
+  key_mode.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+  key_mode.c_cc[VMIN] = 1;
+  key_mode.c_cc[VTIME] = 0;
+  // Nothing is handled until the handlers and the mode agree.
+  sigset_t guarded = Guarded_Set(), old;
+  sigprocmask(SIG_BLOCK, &guarded, &old);
+  stopped = 0;
   Guard_Signals();
-  bool is_raw = tcsetattr(STDIN_FILENO, TCSANOW, &raw) == 0;
+  sigprocmask(SIG_SETMASK, &old, nullptr);
+  // Started in the background, this stops on SIGTTOU until fg, as any
+  // program that sets the terminal's mode does.
+  bool is_raw = tcsetattr(STDIN_FILENO, TCSANOW, &key_mode) == 0;
   Write_All(PAUSE_PROMPT, sizeof PAUSE_PROMPT - 1);
-  if (is_raw) {
-    Read_Raw(&c, 1);
-    tcsetattr(STDIN_FILENO, TCSANOW, &saved_mode);
-  }
+  if (is_raw) Read_Raw(&c, 1);
+  sigprocmask(SIG_BLOCK, &guarded, &old);
+  if (is_raw) Set_Mode_Quietly(found_mode);
   Unguard_Signals();
+  sigprocmask(SIG_SETMASK, &old, nullptr);
 }
 
 }  // namespace
+
+bool In_Foreground() { return tcgetpgrp(STDIN_FILENO) == getpgrp(); }
+
+bool Set_Mode_Quietly(const struct termios& mode) {
+  sigset_t ttou, old;
+  sigemptyset(&ttou);
+  sigaddset(&ttou, SIGTTOU);
+  sigprocmask(SIG_BLOCK, &ttou, &old);
+  int r;
+  do r = tcsetattr(STDIN_FILENO, TCSANOW, &mode);
+  while (r != 0 && errno == EINTR);
+  sigprocmask(SIG_SETMASK, &old, nullptr);
+  return r == 0;
+}
 
 int Clear_Screen() {
   if (Smart_Terminal())

@@ -1,5 +1,6 @@
 // A signal that ends the program during a pause's key wait (echo and
-// line mode off) leaves the terminal as it found it.
+// line mode off) leaves the terminal as it found it; a signal ignored when
+// velder started stays ignored; a terminal that has gone ends the input.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -80,5 +81,73 @@ INSTANTIATE_TEST_SUITE_P(Signals, SignalDuringPause, testing::Values(SIGINT, SIG
                          [](const testing::TestParamInfo<int>& i) {
                            return std::string(sigabbrev_np(i.param));
                          });
+
+// velder on a new pseudo-terminal, SIGHUP ignored as nohup leaves it.
+pid_t Start_Ignoring_Hangup(const Temp_Dir& d, int& master) {
+  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+  if (pid == 0) {
+    if (chdir(d.path().c_str()) != 0) _exit(126);
+    setenv("TERM", "xterm", 1);
+    signal(SIGHUP, SIG_IGN);
+    execl(VELDER_BIN, VELDER_BIN, static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  return pid;
+}
+
+// Waits up to a minute for the child; its status, or -1.
+int Wait_Exit(pid_t pid) {
+  for (int i = 0; i < 600; ++i) {
+    int st = 0;
+    if (waitpid(pid, &st, WNOHANG) == pid) return st;
+    usleep(100000);
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  return -1;
+}
+
+TEST(IgnoredSignals, HangUpStaysIgnoredAtThePause) {
+  Temp_Dir d;
+  int master = -1;
+  pid_t pid = Start_Ignoring_Hangup(d, master);
+  ASSERT_GE(pid, 0);
+  std::string shown;
+  ASSERT_TRUE(Wait_For(master, shown, "4. 保存信息并退出\r\n\r\n")) << shown;
+  ASSERT_EQ(write(master, "3\r", 2), 2);
+  ASSERT_TRUE(Wait_For(master, shown, "5. 返回\r\n\r\n")) << shown;
+  ASSERT_EQ(write(master, "4\r", 2), 2);
+  ASSERT_TRUE(Wait_For(master, shown, PAUSE_PROMPT)) << shown;
+  kill(pid, SIGHUP);
+  usleep(300000);
+  int st = 0;
+  EXPECT_EQ(waitpid(pid, &st, WNOHANG), 0) << "ended by an ignored SIGHUP";
+  termios raw{};
+  ASSERT_EQ(tcgetattr(master, &raw), 0);
+  EXPECT_EQ(raw.c_lflag & MODE, 0u) << "still waiting for the key";
+  ASSERT_EQ(write(master, "x", 1), 1);
+  std::string after;
+  ASSERT_TRUE(Wait_For(master, after, "5. 返回\r\n\r\n")) << after;
+  kill(pid, SIGTERM);
+  st = Wait_Exit(pid);
+  EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == SIGTERM) << st;
+  close(master);
+}
+
+// The terminal goes away (its window closed) while SIGHUP is ignored:
+// reads fail, and that is the end of the input, not an empty line.
+TEST(IgnoredSignals, TerminalThatHasGoneEndsTheInput) {
+  Temp_Dir d;
+  Write_File_Bytes(d / "velder_data.sg", "/old/g++\r\n\r\n");
+  int master = -1;
+  pid_t pid = Start_Ignoring_Hangup(d, master);
+  ASSERT_GE(pid, 0);
+  std::string shown;
+  ASSERT_TRUE(Wait_For(master, shown, "4. 保存信息并退出\r\n\r\n")) << shown;
+  close(master);
+  int st = Wait_Exit(pid);
+  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 1) << st;
+  EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), "/old/g++\r\n\r\n");
+}
 
 }  // namespace

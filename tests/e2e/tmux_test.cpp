@@ -1,29 +1,37 @@
-// "start" inside tmux: velder runs in a pane of a private tmux server, and
-// the program must come up in a new window, named by the title, in
-// velder's working directory, with no shell and no tmux format or command
-// separator taken from the names.
+// velder in a real terminal: a pane of a private tmux server.
+// "start" inside tmux: the program must come up in a new window, named by
+// the title, in velder's working directory, with no shell and no tmux
+// format or command separator taken from the names.
+// Started from a real shell (bash, dash) in the pane: job control, Ctrl+C,
+// Ctrl+D and programs that leave the terminal raw, read from the screen
+// and from stty -a.
 #include <cstdlib>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "pages.h"
+
 #include "harness.h"
 
 namespace {
 
-std::string Tmux() {
+// The full path of a program on PATH, or "".
+std::string On_Path(const std::string& name) {
   const char* path = std::getenv("PATH");
   std::string dirs = path ? path : "/usr/bin:/bin";
   std::size_t start = 0;
   for (;;) {
     std::size_t colon = dirs.find(':', start);
     std::string dir = dirs.substr(start, colon == std::string::npos ? colon : colon - start);
-    if (!dir.empty() && access((dir + "/tmux").c_str(), X_OK) == 0) return dir + "/tmux";
+    if (!dir.empty() && access((dir + "/" + name).c_str(), X_OK) == 0) return dir + "/" + name;
     if (colon == std::string::npos) return "";
     start = colon + 1;
   }
 }
+
+std::string Tmux() { return On_Path("tmux"); }
 
 // tmux's own reading of option values: "#" starts a format, a final ";"
 // ends a command.
@@ -69,13 +77,117 @@ struct Server {
     ASSERT_EQ(r.status, 0) << r.err;
   }
   void Type(const std::string& text) {
-    Run({"send-keys", "-t", "v:0", "-l", text});
+    Run({"send-keys", "-t", "v:0", "-l", "--", text});
     Run({"send-keys", "-t", "v:0", "Enter"});
   }
   std::string Windows() {
     return Run({"list-windows", "-t", "v", "-F", "#{window_index}|#{window_name}|#{pane_current_path}"}).out;
   }
+
+  // An interactive shell (no start-up files, no line editing, prompt
+  // "sh>") in window 0.
+  void Start_Shell(const std::string& cwd, const std::string& shell) {
+    std::vector<std::string> a = {"new-session", "-d", "-s", "v", "-x", "150", "-y", "40", "-c",
+                                  Tmux_Text(cwd), "--", "/usr/bin/env", "PS1=sh>", "ENV=/dev/null"};
+    if (shell == "bash")
+      a.insert(a.end(), {On_Path("bash"), "--norc", "--noprofile", "--noediting", "-i"});
+    else
+      a.insert(a.end(), {On_Path(shell), "-i"});
+    Result r = Run(a);
+    ASSERT_EQ(r.status, 0) << r.err;
+    ASSERT_TRUE(Wait_Screen("sh>")) << Screen();
+  }
+  // Keys by tmux's names (C-z, C-c, C-d, Enter), or one literal key.
+  void Keys(const std::string& keys) { Run({"send-keys", "-t", "v:0", keys}); }
+  void Key(const std::string& text) { Run({"send-keys", "-t", "v:0", "-l", "--", text}); }
+  std::string Screen() { return Run({"capture-pane", "-p", "-t", "v:0"}).out; }
+  // Waits until the screen shows text (at least n times).
+  bool Wait_Screen(const std::string& text, int n = 1) {
+    for (int i = 0; i < 400; ++i) {
+      std::string screen = Screen();
+      int seen = 0;
+      for (std::size_t at = screen.find(text); at != std::string::npos; at = screen.find(text, at + 1))
+        ++seen;
+      if (seen >= n) return true;
+      usleep(50000);
+    }
+    return false;
+  }
+  // Runs a command at the shell prompt and waits for its end; marks
+  // count the commands so that each waits for its own.
+  int marks = 0;
+  void Shell(const std::string& command) {
+    ++marks;
+    Type(command + "; echo \"<$((" + std::to_string(marks) + "+1000))>\"");
+    std::string mark = "<" + std::to_string(marks + 1000) + ">";
+    EXPECT_TRUE(Wait_Screen(mark)) << command << "\n" << Screen();
+  }
+  // The terminal's settings as stty -a reports them.
+  std::string Stty() {
+    std::string tty = Run({"display-message", "-p", "-t", "v:0", "#{pane_tty}"}).out;
+    if (!tty.empty() && tty.back() == '\n') tty.pop_back();
+    Options o = base;
+    o.program = On_Path("stty");
+    o.args = {"-a", "-F", tty};
+    return Run_Piped(o, "").out;
+  }
+  // Waits until stty -a shows the flag ("icanon") or its negation ("-icanon").
+  bool Wait_Flag(const std::string& flag) {
+    for (int i = 0; i < 200; ++i) {
+      if (Has_Flag(Stty(), flag)) return true;
+      usleep(50000);
+    }
+    return false;
+  }
+  static bool Has_Flag(const std::string& stty, const std::string& flag) {
+    std::size_t at = 0;
+    while ((at = stty.find(flag, at)) != std::string::npos) {
+      bool starts = at == 0 || stty[at - 1] == ' ' || stty[at - 1] == '\n';
+      std::size_t end = at + flag.size();
+      bool ends = end == stty.size() || stty[end] == ' ' || stty[end] == '\n' || stty[end] == ';';
+      if (starts && ends) return true;
+      at = end;
+    }
+    return false;
+  }
 };
+
+std::string Velder_Command() { return "'" + std::string(VELDER_BIN) + "'"; }
+const char MAIN[] = "4. 保存信息并退出";
+const char SETTINGS[] = "5. 返回";
+
+// Plays steps at the terminal: each sends a line and Enter, or "^" and
+// tmux key names ("^C-d"), or "=" and one key without Enter; then waits
+// until the screen shows the step's text (none: no wait).
+bool Play(Server& s, std::vector<std::pair<std::string, std::string>> steps) {
+  for (const auto& st : steps) {
+    const std::string& k = st.first;
+    if (!k.empty() && k[0] == '^') s.Keys(k.substr(1));
+    else if (!k.empty() && k[0] == '=') s.Key(k.substr(1));
+    else if (!k.empty()) s.Type(k);
+    if (!st.second.empty() && !s.Wait_Screen(st.second)) {
+      ADD_FAILURE() << "after " << k << ", no " << st.second << " on the screen:\n" << s.Screen();
+      return false;
+    }
+  }
+  return true;
+}
+
+// From the shell to the pause of the About screen, where the terminal is
+// without line mode and echo.
+void To_The_Pause(Server& s) {
+  ASSERT_TRUE(Play(s, {{Velder_Command(), MAIN}, {"3", SETTINGS}, {"4", PAUSE_PROMPT}}));
+  ASSERT_TRUE(s.Wait_Flag("-icanon")) << s.Stty();
+  EXPECT_TRUE(Server::Has_Flag(s.Stty(), "-echo"));
+}
+
+// From the settings page back to the shell through choice 4, with exit
+// status 0.
+void Quit_From_Settings(Server& s) {
+  ASSERT_TRUE(Play(s, {{"", SETTINGS}, {"5", MAIN}, {"4", ""}}));
+  s.Shell("echo \"status=$?\"");
+  EXPECT_TRUE(s.Wait_Screen("status=0")) << s.Screen();
+}
 
 TEST(Tmux, DirectLaunchOpensANamedWindow) {
   if (Tmux().empty()) GTEST_SKIP() << "SKIPPED: tmux is not installed, no tmux window test";
@@ -133,6 +245,153 @@ TEST(Tmux, PauserWindowShowsTheReport) {
   s.Run({"send-keys", "-t", "v:1", "x"});
   for (int i = 0; i < 200 && s.Windows().find("\n1|") != std::string::npos; ++i) usleep(50000);
   EXPECT_EQ(s.Windows().find("\n1|"), std::string::npos);
+}
+
+// Ctrl+Z at the pause: the shell gets the terminal as it was before velder
+// (dash does not restore it itself), and after fg the pause waits again
+// for one key, without echo.
+class Stop_At_Pause : public testing::TestWithParam<std::string> {};
+
+TEST_P(Stop_At_Pause, GivesTheTerminalBackAndTakesItUpAgain) {
+  if (Tmux().empty() || On_Path(GetParam()).empty() || On_Path("stty").empty())
+    GTEST_SKIP() << "SKIPPED: needs tmux, stty and " << GetParam();
+  Temp_Dir d;
+  Server s(d, {});
+  s.Start_Shell(d.path(), GetParam());
+  std::string before = s.Stty();
+  ASSERT_TRUE(Server::Has_Flag(before, "icanon") && Server::Has_Flag(before, "echo")) << before;
+  To_The_Pause(s);
+  s.Keys("C-z");
+  ASSERT_TRUE(s.Wait_Screen("Stopped")) << s.Screen();
+  EXPECT_EQ(s.Stty(), before);
+  // What the user types at the shell shows.
+  s.Shell("echo typed-here");
+  EXPECT_TRUE(s.Wait_Screen("typed-here", 2)) << s.Screen();
+  s.Type("fg");
+  ASSERT_TRUE(s.Wait_Flag("-icanon")) << s.Stty();
+  EXPECT_TRUE(Server::Has_Flag(s.Stty(), "-echo"));
+  EXPECT_TRUE(s.Wait_Screen(PAUSE_PROMPT, 2)) << "the prompt is shown again\n" << s.Screen();
+  // One key, no Enter, ends the pause.
+  ASSERT_TRUE(Play(s, {{"=x", "Tarnwickshade -- 设置"}}));
+  EXPECT_TRUE(s.Wait_Flag("icanon"));
+  Quit_From_Settings(s);
+  EXPECT_EQ(s.Stty(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Shells, Stop_At_Pause, testing::Values("bash", "dash"),
+                         [](const testing::TestParamInfo<std::string>& i) { return i.param; });
+
+// kill %1 (bash adds SIGCONT) on velder stopped at the pause ends it, with
+// the terminal as it was; it is never left "Stopped (tty output)".
+class Kill_When_Stopped : public testing::TestWithParam<std::string> {};
+
+TEST_P(Kill_When_Stopped, EndsAtOnce) {
+  if (Tmux().empty() || On_Path("bash").empty() || On_Path("stty").empty())
+    GTEST_SKIP() << "SKIPPED: needs tmux, stty and bash";
+  Temp_Dir d;
+  Server s(d, {});
+  s.Start_Shell(d.path(), "bash");
+  std::string before = s.Stty();
+  To_The_Pause(s);
+  s.Keys("C-z");
+  ASSERT_TRUE(s.Wait_Screen("Stopped")) << s.Screen();
+  s.Shell("kill -" + GetParam() + " %1; sleep 1; jobs; echo \"jobs=$(jobs | wc -l)\"");
+  EXPECT_TRUE(s.Wait_Screen("jobs=0")) << s.Screen();
+  EXPECT_EQ(s.Screen().find("tty output"), std::string::npos) << s.Screen();
+  EXPECT_EQ(s.Stty(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, Kill_When_Stopped, testing::Values("TERM", "HUP"),
+                         [](const testing::TestParamInfo<std::string>& i) { return i.param; });
+
+// trap '' INT: Ctrl+C at the pause stays ignored, as at the shell.
+TEST(TmuxShell, IgnoredInterruptStaysIgnoredAtThePause) {
+  if (Tmux().empty() || On_Path("bash").empty() || On_Path("stty").empty())
+    GTEST_SKIP() << "SKIPPED: needs tmux, stty and bash";
+  Temp_Dir d;
+  Server s(d, {});
+  s.Start_Shell(d.path(), "bash");
+  s.Shell("trap '' INT");
+  std::string before = s.Stty();
+  To_The_Pause(s);
+  s.Keys("C-c");
+  usleep(500000);
+  EXPECT_TRUE(Server::Has_Flag(s.Stty(), "-icanon")) << "still at the pause";
+  EXPECT_NE(s.Screen().find(PAUSE_PROMPT), std::string::npos) << s.Screen();
+  ASSERT_TRUE(Play(s, {{"=x", "Tarnwickshade -- 设置"}}));
+  Quit_From_Settings(s);
+  EXPECT_EQ(s.Stty(), before);
+}
+
+// A compiler and an editor that leave the terminal raw, without echo: the
+// menus still take a line ended by Enter, and the shell gets its mode back.
+TEST(TmuxShell, ProgramsThatLeaveTheTerminalRaw) {
+  if (Tmux().empty() || On_Path("bash").empty() || On_Path("stty").empty())
+    GTEST_SKIP() << "SKIPPED: needs tmux, stty and bash";
+  Temp_Dir d;
+  std::string raw = d / "raw-tool";
+  Write_File_Bytes(raw, "#!/bin/sh\nstty raw -echo\necho \"$@\" >> '" + d / "raw.log" + "'\n");
+  chmod(raw.c_str(), 0755);
+  Write_File_Bytes(d / "a.cpp", "");
+  Write_File_Bytes(d / "velder_data.sg", raw + "\r\n\r\n");
+  Server s(d, {{"VISUAL", raw}});
+  s.Start_Shell(d.path(), "bash");
+  std::string before = s.Stty();
+  // The compiler, then the editor.
+  ASSERT_TRUE(Play(s, {{Velder_Command(), MAIN}, {"2", "请输入 C++ 文件的完整路径："},
+                       {"a.cpp", "是否需要运行？（0/1）"}}));
+  EXPECT_TRUE(s.Wait_Flag("icanon"));
+  EXPECT_TRUE(Server::Has_Flag(s.Stty(), "echo"));
+  ASSERT_TRUE(Play(s, {{"0", "跳过运行。"}, {"", PAUSE_PROMPT}, {"=x", MAIN}, {"1", "3. 返回"},
+                       {"2", "请输入想要打开的文件的完整目录："}, {"a.cpp", PAUSE_PROMPT},
+                       {"=x", "3. 返回"}}));
+  EXPECT_TRUE(s.Wait_Flag("icanon"));
+  ASSERT_TRUE(Play(s, {{"3", MAIN}, {"4", ""}}));
+  s.Shell("echo \"status=$?\"");
+  EXPECT_TRUE(s.Wait_Screen("status=0")) << s.Screen();
+  EXPECT_EQ(s.Stty(), before);
+  std::string log = Read_File_Bytes(d / "raw.log");
+  EXPECT_NE(log.find("a.exe a.cpp"), std::string::npos) << log;  // compiled
+  EXPECT_NE(log.find("\na.cpp\n"), std::string::npos) << log;    // edited
+}
+
+// Ctrl+D at the start of a line is an empty line, at a menu, a path, a
+// yes/no question and the options; the session goes on and saves.
+TEST(TmuxShell, CtrlDIsAnEmptyLine) {
+  if (Tmux().empty() || On_Path("bash").empty())
+    GTEST_SKIP() << "SKIPPED: needs tmux and bash";
+  Temp_Dir d;
+  std::string cc = d / "cc";
+  Write_File_Bytes(cc, "#!/bin/sh\nexit 0\n");
+  chmod(cc.c_str(), 0755);
+  Write_File_Bytes(d / "a.cpp", "");
+  Write_File_Bytes(d / "a.exe", "");
+  Write_File_Bytes(d / "velder_data.sg", cc + "\r\n\r\n");
+  Server s(d, {});
+  s.Start_Shell(d.path(), "bash");
+  ASSERT_TRUE(Play(s, {{Velder_Command(), MAIN},
+                       {"^C-d", "输入不在给定范围内，请重新输入。"},
+                       {"2", "请输入 C++ 文件的完整路径："},
+                       {"^C-d", "路径无效，请重新输入。"},
+                       {"a.cpp", "是否需要编译？（0/1）"},
+                       {"^C-d", "跳过编译。"},
+                       {"", "是否需要运行？（0/1）"},
+                       {"^C-d", "跳过运行。"},
+                       {"", PAUSE_PROMPT},
+                       {"=x", MAIN},
+                       {"3", SETTINGS},
+                       {"3", "请输入新编译选项："},
+                       {"-O2", PAUSE_PROMPT},
+                       {"=x", SETTINGS},
+                       {"3", "当前编译选项：-O2"},
+                       {"^C-d", "设置成功！"},  // an empty value clears them
+                       {"", PAUSE_PROMPT},
+                       {"=x", SETTINGS},
+                       {"3", "当前编译选项：\n"},
+                       {"-Wall", PAUSE_PROMPT},
+                       {"=x", ""}}));
+  Quit_From_Settings(s);
+  EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), cc + "\r\n\r\n-Wall");
 }
 
 }  // namespace

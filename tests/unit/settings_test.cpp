@@ -7,11 +7,13 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <sys/xattr.h>
 #include <unistd.h>
 
 #include "config/settings.h"
+#include "platform/files.h"
 
 namespace fs = std::filesystem;
 
@@ -169,6 +171,38 @@ TEST_F(SettingsFile, InitLeavesSettingsEmptyWithoutAFile) {
   Init();
   EXPECT_EQ(COM_PATH + CON_PATH + COM_SETTINGS, "");
   EXPECT_TRUE(Entries().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// The head of a file: up to and including the third LF, whatever follows;
+// a FIFO or a missing file is unreadable, without blocking.
+TEST_F(SettingsFile, ReadHeadStopsAtTheThirdLineFeed) {
+  struct Case {
+    std::string file, head;
+  } cases[] = {
+      {"a\r\nb\r\nc", "a\r\nb\r\nc"},
+      {"a\nb\nc\n", "a\nb\nc\n"},
+      {"a\nb\nc\nd\ne\n", "a\nb\nc\n"},
+      {"\n\n\n\n", "\n\n\n"},
+      {"only", "only"},
+      {"", ""},
+      {"x\ny\nz\n" + std::string(100000, 'w'), "x\ny\nz\n"},
+      {std::string(20000, 'l') + "\n2\n3\n4", std::string(20000, 'l') + "\n2\n3\n"},
+  };
+  for (const Case& c : cases) {
+    std::ofstream("f", std::ios::binary | std::ios::trunc) << c.file;
+    std::string head = "stale";
+    EXPECT_EQ(platform::Read_Head("f", 3, head), platform::Head::read);
+    EXPECT_EQ(head, c.head);
+  }
+  std::string head = "stale";
+  EXPECT_EQ(platform::Read_Head("missing", 3, head), platform::Head::unreadable);
+  EXPECT_EQ(head, "");
+  ASSERT_EQ(mkfifo("fifo", 0600), 0);
+  EXPECT_EQ(platform::Read_Head("fifo", 3, head), platform::Head::unreadable);
 }
 
 }  // namespace
