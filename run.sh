@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds velder and the pauser in build/ and starts velder in this
+# directory. On Debian or Ubuntu the compiler and CMake are installed
+# first when they are missing (apt-get, as root or through sudo). Run again,
+# it installs nothing and rebuilds only what changed.
+set -euo pipefail
+cd "$(dirname "$0")"
+. .ci/packages.sh
+
+if have_apt; then install_missing quiet "${build_packages[@]}"; fi
+if ! command -v cmake >/dev/null; then
+  echo "run.sh: needs a C++17 compiler and CMake 3.20 or later" >&2
+  exit 1
+fi
+
+# The options the test run (tests/run-all.sh) gives build/ as well, so that
+# the two share one build and neither rebuilds it from scratch. An
+# existing build/ keeps the options it has.
+mkdir -p build
+log=build/run.log
+echo "Building velder and velder-pauser in build/..."
+if ! {
+  { [ -f build/CMakeCache.txt ] || cmake -S . -B build -DVELDER_WERROR=ON; } &&
+    cmake --build build --target velder velder-pauser -j"$(nproc 2>/dev/null || echo 2)"
+} </dev/null >"$log" 2>&1; then
+  cat "$log" >&2
+  echo "run.sh: the build failed (output above, also in $log)" >&2
+  exit 1
+fi
+exec ./build/velder
