@@ -123,7 +123,7 @@ trial_steps() {
   local clone=$root$home/velder
   git clone -q ${branch:+--branch "$branch"} "$source_repo" "$clone" ||
     { record "git clone" $((SECONDS - t0)) FAILED; return 1; }
-  [ "$mode" = user ] && chown -R tester:tester "$clone"
+  [ "$mode" = user ] && in_root "$root" root "chown -R tester:tester /home/tester/velder"
   record "[$mode] fresh root, clone $(git -C "$clone" rev-parse --short HEAD)" $((SECONDS - t0)) ok
 
   local t rc log ok detail
