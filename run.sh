@@ -13,14 +13,16 @@ if ! command -v cmake >/dev/null; then
   exit 1
 fi
 
-# The options the test run (tests/run-all.sh) gives build/ as well, so that
-# the two share one build and neither rebuilds it from scratch. An
-# existing build/ keeps the options it has.
+# A new build/ gets the options the test run (tests/run-all.sh) gives it
+# as well, so that the two share one build and neither rebuilds it from
+# scratch; an existing one keeps the options it has.
+options=(-DVELDER_WERROR=ON)
+[ -f build/CMakeCache.txt ] && options=()
 mkdir -p build
 log=build/run.log
 echo "Building velder and velder-pauser in build/..."
 if ! {
-  { [ -f build/CMakeCache.txt ] || cmake -S . -B build -DVELDER_WERROR=ON; } &&
+  cmake -S . -B build "${options[@]}" &&
     cmake --build build --target velder velder-pauser -j"$(nproc 2>/dev/null || echo 2)"
 } </dev/null >"$log" 2>&1; then
   cat "$log" >&2
