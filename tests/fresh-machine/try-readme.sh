@@ -124,7 +124,7 @@ trial_steps() {
   git clone -q ${branch:+--branch "$branch"} "$source_repo" "$clone" ||
     { record "git clone" $((SECONDS - t0)) FAILED; return 1; }
   [ "$mode" = user ] && in_root "$root" root "chown -R tester:tester /home/tester/velder"
-  record "[$mode] fresh root, clone $(git -C "$clone" rev-parse --short HEAD)" $((SECONDS - t0)) ok
+  record "[$mode] fresh root, clone $(git -c safe.directory="*" -C "$clone" rev-parse --short HEAD)" $((SECONDS - t0)) ok
 
   local t rc log ok detail
   # 1. The first command, velder answered with 4.
