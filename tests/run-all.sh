@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Builds velder and runs every test suite. Suites whose tools are missing
-# are reported as skipped, loudly; everything else must pass.
+# Builds velder and runs every test suite (test.sh at the top installs
+# what they need first). Suites whose tools are missing, and tests skipped
+# inside a suite, are listed as SKIPPED at the end, loudly; everything
+# else must pass.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
