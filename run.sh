@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds velder and the pauser in build/ and starts velder in this
-# directory. On Debian or Ubuntu the compiler and CMake are installed
+# Builds velder and the pauser in build/ and starts velder in the
+# directory it is run from, where velder keeps its settings. On Debian or Ubuntu the compiler and CMake are installed
 # first when they are missing (apt-get, as root or through sudo). Run again,
 # it installs nothing and rebuilds only what changed.
 set -euo pipefail
+here=$PWD
 cd "$(dirname "$0")"
 . .ci/packages.sh
 
@@ -29,4 +30,6 @@ if ! {
   echo "run.sh: the build failed (output above, also in $log)" >&2
   exit 1
 fi
-exec ./build/velder
+velder=$PWD/build/velder
+cd "$here"
+exec "$velder"
