@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
 skipped=()
 
-section() { printf '\n==== %s  (%d s in)\n' "$*" "$SECONDS"; }
+. tests/run-steps.sh
 
 # The list of what did not run, printed at the end whether the run passed
 # or failed.
@@ -21,52 +21,6 @@ finish() {
   if [ "$status" = 0 ]; then section "all suites that ran passed"; else section "FAILED"; fi
 }
 trap finish EXIT
-
-# Runs a command with its standard error merged into its output and says
-# so whenever it has been silent for 25 s: no step goes quiet for long.
-with_progress() {
-  local start=$SECONDS
-  "$@" 2>&1 | {
-    local line
-    while :; do
-      if IFS= read -r -t 25 line; then
-        printf '%s\n' "$line"
-      elif [ $? -gt 128 ]; then  # timed out, perhaps inside a line
-        [ -z "$line" ] || printf '%s\n' "$line"
-        echo "... still running ($((SECONDS - start)) s): ${*:1:3}"
-      else
-        [ -z "$line" ] || printf '%s\n' "$line"
-        break
-      fi
-    done
-  }
-  return "${PIPESTATUS[0]}"
-}
-
-# ctest, through with_progress. The tests it did not run (a GoogleTest
-# skip, a disabled test) join the SKIPPED list, each with the reason it
-# gave. Arguments: what the suite is, the build directory, ctest's options.
-run_ctest() {
-  local what=$1 dir=$2 out rc=0 name reason
-  shift 2
-  out=$(mktemp)
-  with_progress ctest --test-dir "$dir" "$@" | tee "$out" || rc=$?
-  declare -A why=()
-  while IFS=$'\t' read -r name reason; do
-    why[$name]=$reason
-  done < <(awk '
-    /^[0-9]+\/[0-9]+ Test: / { sub(/^[0-9]+\/[0-9]+ Test: /, ""); name = $0; next }
-    want { if ($0 !~ /^\[  SKIPPED \]/) { sub(/^(!!! )?SKIPPED: /, ""); r[name] = $0 } want = 0; next }
-    /: Skipped$/ { want = 1; r[name] = "skipped without a reason" }
-    END { for (n in r) print n "\t" r[n] }' "$dir/Testing/Temporary/LastTest.log" 2>/dev/null)
-  while IFS= read -r name; do
-    reason=${name##* (}
-    name=${name% (*}
-    skipped+=("$what: $name: ${why[$name]:-${reason%)}}")
-  done < <(sed -n '/^The following tests did not run:/,/^$/s/^[[:space:]]*[0-9]* - //p' "$out")
-  rm -f "$out"
-  return "$rc"
-}
 
 cross=no
 command -v x86_64-w64-mingw32-g++-posix >/dev/null && cross=yes
