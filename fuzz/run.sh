@@ -40,6 +40,26 @@ run_one() {
     >"$out/$t.log" 2>&1
 }
 
+# Inputs run so far by a target, from the last status line of its log.
+runs_so_far() { grep -ao '^#[0-9]*' "$out/$1.log" 2>/dev/null | tail -1 | tr -d '#'; }
+
+# While the targets given (name:pid) run, a line every 20 s on how far
+# they got.
+progress() {
+  local start=$SECONDS p alive line
+  while :; do
+    for _ in {1..20}; do
+      alive=0
+      for p in "$@"; do kill -0 "${p#*:}" 2>/dev/null && alive=1; done
+      [ $alive = 1 ] || return 0
+      sleep 1
+    done
+    line=
+    for p in "$@"; do line+=" ${p%%:*} $(runs_so_far "${p%%:*}") inputs,"; done
+    echo "fuzzing, $((SECONDS - start)) s of ${seconds}:${line%,}"
+  done
+}
+
 targets=()
 for src in fuzz/*_fuzz.cpp; do targets+=("$(basename "$src" .cpp)"); done
 declare -A status
@@ -49,6 +69,7 @@ for ((i = 0; i < ${#targets[@]}; i += 2)); do
     run_one "$t" &
     pids+=("$t:$!")
   done
+  progress "${pids[@]}"
   for p in "${pids[@]}"; do
     if wait "${p#*:}"; then status[${p%%:*}]=0; else status[${p%%:*}]=1; fi
   done

@@ -1,12 +1,26 @@
 #!/usr/bin/env bash
-# Builds velder and runs every test suite. Suites whose tools are missing
-# are reported as skipped, loudly; everything else must pass.
+# Builds velder and runs every test suite (test.sh at the top installs
+# what they need first). Suites whose tools are missing, and tests skipped
+# inside a suite, are listed as SKIPPED at the end, loudly; everything
+# else must pass.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 jobs=$(nproc 2>/dev/null || echo 2)
 skipped=()
 
-section() { printf '\n==== %s\n' "$*"; }
+. tests/run-steps.sh
+
+# The list of what did not run, printed at the end whether the run passed
+# or failed.
+finish() {
+  local status=$?
+  if [ ${#skipped[@]} -gt 0 ]; then
+    section "SKIPPED"
+    for s in "${skipped[@]}"; do echo "!!! SKIPPED: $s"; done
+  fi
+  if [ "$status" = 0 ]; then section "all suites that ran passed"; else section "FAILED"; fi
+}
+trap finish EXIT
 
 cross=no
 command -v x86_64-w64-mingw32-g++-posix >/dev/null && cross=yes
@@ -17,15 +31,20 @@ wine_build=
 [ $cross = yes ] && [ $wine = yes ] && wine_build="$PWD/build-win"
 
 section "Linux build and tests"
-cmake -S . -B build -DVELDER_WERROR=ON -DVELDER_WINE_BUILD="$wine_build"
-cmake --build build -j"$jobs"
-ctest --test-dir build -LE wine -j"$((jobs + 2))" --output-on-failure
+# The same options as run.sh's build/ (plus the tests), so that the two
+# share it and neither rebuilds it from scratch.
+with_progress cmake -S . -B build -DVELDER_WERROR=ON -DVELDER_TESTS=ON -DVELDER_WINE_BUILD="$wine_build"
+with_progress cmake --build build -j"$jobs"
+run_ctest "Linux tests" build -LE wine -j"$((jobs + 2))" --output-on-failure
 
 section "Debian package"
-if command -v dpkg-deb >/dev/null && command -v dpkg-shlibdeps >/dev/null && command -v file >/dev/null; then
-  bash tests/package/packages-test.sh deb build
+deb_tools=(dpkg-deb dpkg-shlibdeps file lintian desktop-file-validate man)
+deb_missing=()
+for t in "${deb_tools[@]}"; do command -v "$t" >/dev/null || deb_missing+=("$t"); done
+if [ ${#deb_missing[@]} = 0 ]; then
+  with_progress bash tests/package/packages-test.sh deb build
 else
-  skipped+=("Debian package: dpkg-deb, dpkg-shlibdeps (dpkg-dev) or file is not installed")
+  skipped+=("Debian package: ${deb_missing[*]} not installed (dpkg-dev, file, lintian, desktop-file-utils, man-db)")
 fi
 
 section "Sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer) and tests"
@@ -33,12 +52,12 @@ section "Sanitizer build (AddressSanitizer, UndefinedBehaviorSanitizer) and test
 # test that started it fails) and is also written under san_logs, whose
 # files fail this run even where a test would not notice the abort.
 san_logs=$(mktemp -d)
-cmake -S . -B build-asan -DVELDER_WERROR=ON -DVELDER_SANITIZE=ON
-cmake --build build-asan -j"$jobs"
+with_progress cmake -S . -B build-asan -DVELDER_WERROR=ON -DVELDER_TESTS=ON -DVELDER_SANITIZE=ON
+with_progress cmake --build build-asan -j"$jobs"
 san_ok=1
 ASAN_OPTIONS="halt_on_error=1:abort_on_error=1:detect_leaks=1:log_path=$san_logs/asan" \
   UBSAN_OPTIONS="halt_on_error=1:abort_on_error=1:print_stacktrace=1:log_path=$san_logs/ubsan" \
-  ctest --test-dir build-asan -LE wine -j"$((jobs + 2))" --output-on-failure || san_ok=0
+  run_ctest "Sanitizer tests" build-asan -LE wine -j"$((jobs + 2))" --output-on-failure || san_ok=0
 if compgen -G "$san_logs/*" >/dev/null; then
   for f in "$san_logs"/*; do echo "---- sanitizer report $f"; cat "$f"; done
   san_ok=0
@@ -48,7 +67,7 @@ rm -rf "$san_logs"
 
 section "Fuzzing (libFuzzer, ${FUZZ_SECONDS:-60} s per target)"
 fuzz_rc=0
-bash fuzz/run.sh || fuzz_rc=$?
+with_progress bash fuzz/run.sh || fuzz_rc=$?
 if [ "$fuzz_rc" = 2 ]; then
   skipped+=("Fuzzing: clang++ with libFuzzer (clang, libclang-rt-14-dev) is not installed")
 elif [ "$fuzz_rc" != 0 ]; then
@@ -57,16 +76,16 @@ fi
 
 section "Windows cross build"
 if [ $cross = yes ]; then
-  cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DVELDER_WERROR=ON
-  cmake --build build-win -j"$jobs"
-  bash tests/package/packages-test.sh zip build-win
+  with_progress cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DVELDER_WERROR=ON
+  with_progress cmake --build build-win -j"$jobs"
+  with_progress bash tests/package/packages-test.sh zip build-win
   # The installer, installed and uninstalled under Wine in a prefix of its own.
   if [ $wine = no ]; then
     skipped+=("Windows installer: /usr/lib/wine/wine64 is not installed (Debian package wine64)")
   elif ! command -v makensis >/dev/null; then
     skipped+=("Windows installer: makensis is not installed (Debian package nsis)")
   else
-    bash tests/package/packages-test.sh nsis build-win
+    with_progress bash tests/package/packages-test.sh nsis build-win
   fi
 else
   skipped+=("Windows cross build: x86_64-w64-mingw32-g++-posix is not installed")
@@ -74,15 +93,9 @@ fi
 
 section "Windows build under Wine"
 if [ -n "$wine_build" ]; then
-  ctest --test-dir build -L wine -j"$((jobs + 2))" --output-on-failure
+  run_ctest "Wine suite" build -L wine -j"$((jobs + 2))" --output-on-failure
 elif [ $cross = yes ]; then
   skipped+=("Wine suite: /usr/lib/wine/wine64 is not installed (Debian package wine64)")
 else
   skipped+=("Wine suite: needs the cross build and /usr/lib/wine/wine64")
 fi
-
-if [ ${#skipped[@]} -gt 0 ]; then
-  section "SKIPPED"
-  for s in "${skipped[@]}"; do echo "!!! SKIPPED: $s"; done
-fi
-section "all suites that ran passed"

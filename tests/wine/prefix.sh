@@ -13,7 +13,10 @@ setup)
   done
   if [ -d "$WINEPREFIX" ]; then /usr/lib/wine/wineserver -k 2>/dev/null || true; fi
   rm -rf "$WINEPREFIX"
+  # Made here, by the user running the tests: Wine refuses to make a prefix
+  # in a directory the user does not own, such as /tmp.
   mkdir -p "$(dirname "$WINEPREFIX")"
+  mkdir -m 700 "$WINEPREFIX"
   /usr/lib/wine/wine64 wineboot -i
   /usr/lib/wine/wineserver -w
   ;;
