@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -14,26 +13,11 @@
 #include <unistd.h>
 
 #include "bench_util.h"
+#include "pauser_figures.h"
 
 namespace {
 
 using bench::Clock;
-
-struct Figures {
-  double seconds = -1, cpu = -1, mib = -1;
-};
-
-Figures Parse(const std::string& out) {
-  static const std::regex re(
-      "用时 ([0-9.]+) 秒，CPU 时间 ([0-9.]+) 秒，内存峰值 ([0-9.]+) (KiB|MiB|GiB)");
-  std::smatch m;
-  Figures f;
-  if (!std::regex_search(out, m, re)) return f;
-  f.seconds = std::atof(m[1].str().c_str());
-  f.cpu = std::atof(m[2].str().c_str());
-  f.mib = std::atof(m[3].str().c_str()) * (m[4] == "KiB" ? 1.0 / 1024 : m[4] == "GiB" ? 1024 : 1);
-  return f;
-}
 
 // Runs argv with the greeter's variable set, standard input at its end
 // (the pause then only shows its prompt); what it wrote, and the time

@@ -16,10 +16,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <regex>
 #include <string>
 #include <vector>
 
+#include "pauser_figures.h"
 #include "platform/utf16_win32.h"
 
 namespace {
@@ -52,22 +52,6 @@ int Work(int argc, char** argv) {
     Sleep(static_cast<DWORD>(1000 * a));
   }
   return 0;
-}
-
-struct Figures {
-  double seconds = -1, cpu = -1, mib = -1;
-};
-
-Figures Parse(const std::string& out) {
-  static const std::regex re(
-      "用时 ([0-9.]+) 秒，CPU 时间 ([0-9.]+) 秒，内存峰值 ([0-9.]+) (KiB|MiB|GiB)");
-  std::smatch m;
-  Figures f;
-  if (!std::regex_search(out, m, re)) return f;
-  f.seconds = std::atof(m[1].str().c_str());
-  f.cpu = std::atof(m[2].str().c_str());
-  f.mib = std::atof(m[3].str().c_str()) * (m[4] == "KiB" ? 1.0 / 1024 : m[4] == "GiB" ? 1024 : 1);
-  return f;
 }
 
 std::wstring Self() {
