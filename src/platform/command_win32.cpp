@@ -108,15 +108,18 @@ int Run_Cmd(std::wstring line) {
   si.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
   si.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   PROCESS_INFORMATION pi = {};
+  // In place before the start: a Ctrl+C the moment the compiler starts
+  // is the compiler's too.
+  static bool handler = SetConsoleCtrlHandler(Leave_Break_To_Child, TRUE) != 0;
+  (void)handler;
+  compiling = true;
   if (!CreateProcessW(app.c_str(), &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &si,
                       &pi)) {
+    compiling = false;
     std::cerr << "velder: cmd.exe: 无法启动（错误 " << GetLastError() << "）\n";
     return 1;
   }
   CloseHandle(pi.hThread);
-  static bool handler = SetConsoleCtrlHandler(Leave_Break_To_Child, TRUE) != 0;
-  (void)handler;
-  compiling = true;
   WaitForSingleObject(pi.hProcess, INFINITE);
   compile_ended = GetTickCount64();
   compiling = false;

@@ -128,8 +128,11 @@ Head Read_Head(std::string name, std::size_t lines, std::string& content) {
   content.clear();
   std::wstring w;
   if (!To_Wide(name, w)) return Head::unreadable;
-  HANDLE h = CreateFileW(w.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  // Another copy saving in this folder at this moment replaces the file
+  // by a rename, which a reader without FILE_SHARE_DELETE would refuse.
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE h = CreateFileW(w.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return Head::unreadable;
   bool ok = GetFileType(h) == FILE_TYPE_DISK;
   char buf[8192];

@@ -172,6 +172,23 @@ TEST(WineSession, PauserRunsTheProgramAndReports) {
             "\"" + Win_Path(prog) + "\" \"参数 一\" \"\" \"a\\\"b\" --exit=3\n参数 一\n\na\"b\n--exit=3\n--end\n");
 }
 
+// A bare name is the program in the working directory, as velder hands
+// it over for a relative source path, not one of that name that lies
+// beside the pauser, where CreateProcess would look first.
+TEST(WineSession, PauserTakesABareNameFromTheWorkingDirectory) {
+  Place p;
+  std::string pauser = p.tools + "/velder-pauser.exe";
+  std::filesystem::copy_file(std::string(WINE_BUILD) + "/velder-pauser.exe", pauser);
+  for (const std::string& d : {p.tools, p.home})
+    std::filesystem::copy_file(Helper("record_args_win32.exe"), d + "/hello.exe");
+  Options o = Wine_In(p.home, pauser);
+  o.args.push_back("hello.exe");
+  Result r = Run_Piped(o, "");
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_TRUE(Exists(p.home + "/hello.args.txt"));
+  EXPECT_FALSE(Exists(p.tools + "/hello.args.txt"));
+}
+
 // The arguments of each compile in a record of the stand-in compiler
 // (its command line, which comes first, left out).
 std::vector<std::vector<std::string>> Compiles(const std::string& record) {

@@ -38,10 +38,26 @@ std::wstring Quote_Argument(const std::wstring& a) {
   return r + L"\"";
 }
 
+bool Is_File(const std::wstring& path) {
+  DWORD a = GetFileAttributesW(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// CreateProcess looks for a bare name in the pauser's own folder before
+// the working directory, so "hello.exe" typed beside the user's program
+// could start a program of that name that lies beside the pauser. A bare
+// name that names a file here (with or without its ".exe") means that
+// file, as for cmd.exe; any other is left to the search.
+std::wstring Program_Path(std::wstring name) {
+  bool bare = name.find_first_of(L"\\/:") == std::wstring::npos;
+  if (bare && (Is_File(name) || Is_File(name + L".exe"))) return L".\\" + name;
+  return name;
+}
+
 // The program name is read by CreateProcess up to the closing quote, no
 // escapes; a Windows file name holds no quote.
 std::wstring Command_Line(wchar_t** w, int n) {
-  std::wstring line = L"\"" + std::wstring(w[1]) + L"\"";
+  std::wstring line = L"\"" + Program_Path(w[1]) + L"\"";
   for (int i = 2; i < n; ++i) line += L" " + Quote_Argument(w[i]);
   return line;
 }
