@@ -179,7 +179,11 @@ bool Replace_File(std::string name, std::string content) {
     Hide_File(tmp);  // while the owner may still write it
     if (f.keep_owner && (f.uid != geteuid() || f.gid != getegid()) && fchown(fd, f.uid, f.gid) != 0)
       (void)!fchown(fd, static_cast<uid_t>(-1), f.gid);  // the group alone, if we belong to it
-    ok = fchmod(fd, f.mode) == 0 && fsync(fd) == 0;
+    // The old group's rights are not handed to another group.
+    struct stat now;
+    mode_t mode = f.mode;
+    if (f.keep_owner && (fstat(fd, &now) != 0 || now.st_gid != f.gid)) mode &= ~mode_t(0070);
+    ok = fchmod(fd, mode) == 0 && fsync(fd) == 0;
   }
   ok = close(fd) == 0 && ok;
   if (ok) ok = Clear_Directory_In_Way(name) && rename(tmp.c_str(), name.c_str()) == 0;

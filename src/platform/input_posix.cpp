@@ -1,5 +1,6 @@
 #include <cerrno>
 
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -30,6 +31,13 @@ long Read_Raw(char* buf, std::size_t n) {
   for (;;) {
     ssize_t got = read(STDIN_FILENO, buf, n);
     if (got < 0 && errno == EINTR) continue;
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      // Left non-blocking by another program on this terminal: nothing
+      // typed yet is not the end of the input.
+      pollfd p = {STDIN_FILENO, POLLIN, 0};
+      if (poll(&p, 1, -1) < 0 && errno != EINTR) return -1;
+      continue;
+    }
     if (got == 0 && n > 0 && Ctrl_D(buf)) return 1;
     return static_cast<long>(got);
   }

@@ -44,6 +44,7 @@ struct Ignore_Interrupts {
   struct sigaction old_int, old_quit;
   struct termios mode;
   bool have_mode = false;
+  int in_flags = -1;  // standard input's file status flags (O_NONBLOCK)
   Ignore_Interrupts();
   ~Ignore_Interrupts();
 };

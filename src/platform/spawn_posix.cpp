@@ -75,6 +75,9 @@ Ignore_Interrupts::Ignore_Interrupts() {
   // Only a process that owns the terminal puts its mode back afterwards;
   // one in the background leaves it to the shell.
   have_mode = isatty(STDIN_FILENO) == 1 && In_Foreground() && tcgetattr(STDIN_FILENO, &mode) == 0;
+  // Shared with the program: one that leaves it non-blocking would leave
+  // every later read here failing.
+  in_flags = fcntl(STDIN_FILENO, F_GETFL);
 }
 
 Ignore_Interrupts::~Ignore_Interrupts() {
@@ -85,10 +88,16 @@ Ignore_Interrupts::~Ignore_Interrupts() {
     sigemptyset(&ttou);
     sigaddset(&ttou, SIGTTOU);
     sigprocmask(SIG_BLOCK, &ttou, &old);
-    if (!In_Foreground()) tcsetpgrp(STDIN_FILENO, getpgrp());
+    // Taken back only from a program's group: a terminal the shell holds
+    // (velder stopped and put in the background meanwhile) stays the
+    // shell's, and so does its mode.
+    pid_t fg = tcgetpgrp(STDIN_FILENO);
+    bool ours = fg == getpgrp();
+    if (!ours && fg != getsid(0) && fg > 0) ours = tcsetpgrp(STDIN_FILENO, getpgrp()) == 0;
     sigprocmask(SIG_SETMASK, &old, nullptr);
-    Set_Mode_Quietly(mode);
+    if (ours) Set_Mode_Quietly(mode);
   }
+  if (in_flags >= 0) fcntl(STDIN_FILENO, F_SETFL, in_flags);
   sigaction(SIGINT, &old_int, nullptr);
   sigaction(SIGQUIT, &old_quit, nullptr);
 }

@@ -36,7 +36,10 @@ struct sigaction saved_actions[GUARDED_COUNT];
 bool installed[GUARDED_COUNT];
 
 extern "C" void Restore_And_Reraise(int sig) {
-  Set_Mode_Quietly(found_mode);
+  // Stopped or put in the background, velder gave the mode back already,
+  // and the terminal now holds the shell's own (line editing): not ours
+  // to set.
+  if (In_Foreground()) Set_Mode_Quietly(found_mode);
   signal(sig, SIG_DFL);
   raise(sig);  // delivered, and fatal, once the handler returns
 }
@@ -69,6 +72,14 @@ extern "C" void On_Stop(int sig) {
   sigaddset(&s, sig);
   sigprocmask(SIG_UNBLOCK, &s, nullptr);
   sigaction(sig, &mine, nullptr);
+  // In a process group with no shell to continue it (velder as a window's
+  // own program) the kernel discards the stop: no SIGCONT is on its way,
+  // and the key wait goes on as it was.
+  sigset_t pending;
+  if (sigpending(&pending) == 0 && !sigismember(&pending, SIGCONT)) {
+    Set_Mode_Quietly(key_mode);
+    stopped = 0;
+  }
   errno = e;
 }
 

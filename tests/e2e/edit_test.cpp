@@ -262,10 +262,13 @@ TEST(OpenFile, NoEditorFound) {
   EXPECT_EQ(r.status, 1);
 }
 
+// The editor leaves the terminal non-blocking, as a program killed in the
+// middle of a key poll does: the pause and the menus still wait for keys.
 TEST(EditMenu, CreateAndOpenOnATerminal) {
   Temp_Dir d;
   Options o = Clean(d);
-  o.env = {{"TERM", "xterm"}, {"EDITOR", Helper("fake_editor")}, {"FAKE_EDITOR_LOG", d / "log"}};
+  std::string editor = "\"" + Helper("nonblocking_stdin_posix") + "\" \"" + Helper("fake_editor") + "\"";
+  o.env = {{"TERM", "xterm"}, {"EDITOR", editor}, {"FAKE_EDITOR_LOG", d / "log"}};
   std::string page_end = "3. 返回\r\n\r\n";
   Result r = Run_Pty(o, {{"4. 保存信息并退出\r\n\r\n", "1\r"},
                          {page_end, "1\r"},

@@ -84,13 +84,15 @@ struct Server {
     return Run({"list-windows", "-t", "v", "-F", "#{window_index}|#{window_name}|#{pane_current_path}"}).out;
   }
 
-  // An interactive shell (no start-up files, no line editing, prompt
-  // "sh>") in window 0.
+  // An interactive shell (no start-up files, no line editing but for
+  // "bash-editing", prompt "sh>") in window 0.
   void Start_Shell(const std::string& cwd, const std::string& shell) {
     std::vector<std::string> a = {"new-session", "-d", "-s", "v", "-x", "150", "-y", "40", "-c",
                                   Tmux_Text(cwd), "--", "/usr/bin/env", "PS1=sh>", "ENV=/dev/null"};
     if (shell == "bash")
       a.insert(a.end(), {On_Path("bash"), "--norc", "--noprofile", "--noediting", "-i"});
+    else if (shell == "bash-editing")
+      a.insert(a.end(), {On_Path("bash"), "--norc", "--noprofile", "-i"});
     else
       a.insert(a.end(), {On_Path(shell), "-i"});
     Result r = Run(a);
@@ -303,6 +305,28 @@ TEST_P(Kill_When_Stopped, EndsAtOnce) {
 
 INSTANTIATE_TEST_SUITE_P(Signals, Kill_When_Stopped, testing::Values("TERM", "HUP"),
                          [](const testing::TestParamInfo<std::string>& i) { return i.param; });
+
+// With line editing the shell holds the terminal in a mode of its own at
+// its prompt; velder, killed while stopped, must not set its old mode
+// over it (arrow keys would then print ^[[D).
+TEST(TmuxShell, KillWhenStoppedLeavesTheShellsLineEditingAlone) {
+  if (Tmux().empty() || On_Path("bash").empty() || On_Path("stty").empty())
+    GTEST_SKIP() << "SKIPPED: needs tmux, stty and bash";
+  Temp_Dir d;
+  Server s(d, {});
+  s.Start_Shell(d.path(), "bash-editing");
+  std::string editing = s.Stty();
+  ASSERT_TRUE(Server::Has_Flag(editing, "-icanon")) << editing;
+  To_The_Pause(s);
+  s.Keys("C-z");
+  ASSERT_TRUE(s.Wait_Screen("Stopped")) << s.Screen();
+  // The prompt comes back at once; velder ends a moment later.
+  s.Type("kill %1");
+  usleep(1000000);
+  EXPECT_EQ(s.Stty(), editing);
+  s.Shell("sleep 1");  // bash tells of the ended job at its next prompt
+  EXPECT_TRUE(s.Wait_Screen("Terminated")) << s.Screen();
+}
 
 // trap '' INT: Ctrl+C at the pause stays ignored, as at the shell.
 TEST(TmuxShell, IgnoredInterruptStaysIgnoredAtThePause) {

@@ -72,7 +72,10 @@ int Start(const std::string& prog, std::vector<std::string> argv, pid_t& pid) {
   pid = fork();
   if (pid == 0) {
     // The signal dispositions a shell would give the program.
-    for (int sig : {SIGINT, SIGQUIT, SIGPIPE}) Default_Action(sig);
+    // Ctrl+C and Ctrl+\ stay ignored where they were when the pauser
+    // started (nohup, trap '' INT), as a shell leaves them.
+    for (int sig : {SIGINT, SIGQUIT, SIGPIPE})
+      if (sig == SIGPIPE || !platform::Ignored_At_Start(sig)) Default_Action(sig);
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
