@@ -44,7 +44,9 @@ if(WIN32)
     list(APPEND CPACK_GENERATOR NSIS)
   endif()
   set(CPACK_MODULE_PATH ${PROJECT_SOURCE_DIR}/cmake)
-  set(CPACK_NSIS_INSTALL_ROOT "$LOCALAPPDATA\\Programs")
+  # Four backslashes: CPackConfig.cmake is read as CMake code again, and
+  # NSIS must get one.
+  set(CPACK_NSIS_INSTALL_ROOT "$LOCALAPPDATA\\\\Programs")
   set(CPACK_PACKAGE_INSTALL_DIRECTORY velder)
   set(CPACK_NSIS_PACKAGE_NAME "velder ${PROJECT_VERSION}")
   set(CPACK_NSIS_DISPLAY_NAME "velder ${PROJECT_VERSION}")
