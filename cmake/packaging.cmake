@@ -36,14 +36,17 @@ if(WIN32)
   set(CPACK_SYSTEM_NAME win64)
   set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})
   # Beside the zip, an installer, when NSIS is there to make it: 64-bit
-  # (cmake/NSIS.template.in), into the 64-bit Program Files, with a
-  # Start-menu shortcut that starts velder in a folder of the user's own.
+  # (cmake/NSIS.template.in), for the user who runs it, without
+  # administrator rights: into their %LOCALAPPDATA%\Programs, with a
+  # Start-menu shortcut that starts velder in a folder of their own.
   find_program(VELDER_MAKENSIS makensis)
   if(VELDER_MAKENSIS)
     list(APPEND CPACK_GENERATOR NSIS)
   endif()
   set(CPACK_MODULE_PATH ${PROJECT_SOURCE_DIR}/cmake)
-  set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+  # Four backslashes: CPackConfig.cmake is read as CMake code again, and
+  # NSIS must get one.
+  set(CPACK_NSIS_INSTALL_ROOT "$LOCALAPPDATA\\\\Programs")
   set(CPACK_PACKAGE_INSTALL_DIRECTORY velder)
   set(CPACK_NSIS_PACKAGE_NAME "velder ${PROJECT_VERSION}")
   set(CPACK_NSIS_DISPLAY_NAME "velder ${PROJECT_VERSION}")

@@ -2,7 +2,8 @@
 // the test of the installer under Wine. Text out is UTF-8, one
 // "name=value" per line.
 //   shortcut_win32 folders       the current user's Start-menu programs
-//                                folder and documents folder
+//                                folder, documents folder and local
+//                                application data folder
 //   shortcut_win32 show LINK     the shortcut's target, working folder and
 //                                arguments
 //   shortcut_win32 start LINK    starts the target with its arguments in
@@ -36,7 +37,9 @@ void Put(const std::string& name, const std::wstring& value) {
 
 int Folders() {
   struct Known { const char* name; REFKNOWNFOLDERID id; };
-  const Known known[] = {{"programs", FOLDERID_Programs}, {"documents", FOLDERID_Documents}};
+  const Known known[] = {{"programs", FOLDERID_Programs},
+                         {"documents", FOLDERID_Documents},
+                         {"local_app_data", FOLDERID_LocalAppData}};
   for (const Known& k : known) {
     PWSTR p = nullptr;
     HRESULT hr = SHGetKnownFolderPath(k.id, 0, nullptr, &p);

@@ -8,10 +8,12 @@
 #                  desktop entry (desktop-file-validate); the installed
 #                  velder goes through a fresh start and choice 4.
 #   zip BUILD_DIR: the Windows zip of the cross build, its file list.
-#   nsis BUILD_DIR: the Windows installer of the cross build, installed
-#                  silently under wine64 in a fresh prefix; velder goes
-#                  through a fresh start and choice 4 as its Start-menu
-#                  shortcut starts it; then a silent uninstall.
+#   nsis BUILD_DIR: the Windows installer of the cross build, a per-user
+#                  installer that asks for no administrator, installed
+#                  silently under wine64 in a fresh prefix into the user's
+#                  AppData\Local\Programs; velder goes through a fresh
+#                  start and choice 4 as its Start-menu shortcut starts
+#                  it; then a silent uninstall.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
 mode=$1
@@ -184,7 +186,7 @@ check_zip() {
 
 wine() { /usr/lib/wine/wine64 "$@"; }
 wine_path() { wine winepath -u "$1" | tr -d '\r\n'; }  # C:\... -> Linux path
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\velder'
+uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\velder'
 
 # What velder.exe writes to a pipe for a fresh start and choice 4 under
 # Wine: CR LF line ends, and nothing for "cls" (Windows writes a form feed).
@@ -208,6 +210,13 @@ check_nsis() {
   exe=$(make_package NSIS exe)
   x86_64-w64-mingw32-objdump -f "$exe" | grep -q 'file format pei-x86-64' ||
     fail "$(basename "$exe") is not a 64-bit program"
+  # Windows asks for an administrator when the manifest says so; Wine
+  # does not, so the manifest is read here. Installing for oneself needs
+  # none: a standard user installs without a prompt.
+  grep -aq 'requestedExecutionLevel level="asInvoker"' "$exe" ||
+    fail "$(basename "$exe") does not run as the user who starts it (no asInvoker in its manifest)"
+  ! grep -aq 'requireAdministrator\|highestAvailable' "$exe" ||
+    fail "$(basename "$exe") asks for administrator rights"
 
   # A fresh prefix, and a home of its own: Wine links the user's
   # Documents to $HOME, and the installer makes a folder there.
@@ -220,31 +229,48 @@ check_nsis() {
   /usr/lib/wine/wineserver -w
   install_nsis "$exe"
 
-  # The program, its documentation and the uninstaller, in the 64-bit
-  # Program Files.
-  local root="$WINEPREFIX/drive_c/Program Files/velder"
-  [ -d "$root" ] || fail "nothing in C:\\Program Files\\velder"
-  [ ! -e "$WINEPREFIX/drive_c/Program Files (x86)/velder" ] || fail "installed into Program Files (x86)"
+  # The user's own folders: their Start menu, Documents and local
+  # application data.
+  local programs documents local_app_data
+  wine "$helper" folders | tr -d '\r' >"$tmp/folders" || fail "shortcut_win32 folders"
+  programs=$(sed -n 's/^programs=//p' "$tmp/folders")
+  documents=$(sed -n 's/^documents=//p' "$tmp/folders")
+  local_app_data=$(sed -n 's/^local_app_data=//p' "$tmp/folders")
+  [[ $local_app_data == 'C:\users\'*'\AppData\Local' ]] ||
+    fail "unexpected local application data folder '$local_app_data'"
+
+  # The program, its documentation and the uninstaller, in the user's
+  # AppData\Local\Programs; nothing for all users in Program Files.
+  local dir="$local_app_data\Programs\velder" pf
+  local root
+  root=$(wine_path "$dir")
+  [ -d "$root" ] || fail "nothing in $dir"
+  for pf in 'Program Files' 'Program Files (x86)'; do
+    [ ! -e "$WINEPREFIX/drive_c/$pf/velder" ] || fail "installed into C:\\$pf"
+  done
   (cd "$root" && find . -type f | sed 's|^\./||' | sort) >"$tmp/files"
   local want=(bin/velder.exe Uninstall.exe)
   [ -d "$src/tools/pauser" ] && want+=(bin/velder-pauser.exe)
   mapfile -t -O ${#want[@]} want < <(doc_files share/doc/velder)
   [ -f "$src/LICENSE" ] && want+=(share/doc/velder/LICENSE)
   expect_files "$tmp/files" "${want[@]}"
-  wine reg query "$uninstall_key" /v UninstallString 2>/dev/null | tr -d '\r' |
-    grep -qF '"C:\Program Files\velder\Uninstall.exe"' || fail "no uninstaller registered"
+
+  # The uninstall entry is the user's (HKCU), not the machine's (HKLM).
+  wine reg query "HKCU\\$uninstall_key" /v UninstallString 2>/dev/null | tr -d '\r' |
+    grep -qF "\"$dir\\Uninstall.exe\"" || fail "no uninstaller registered in HKCU"
+  wine reg query "HKCU\\$uninstall_key" /v InstallLocation 2>/dev/null | tr -d '\r' |
+    grep -qF "$dir" || fail "the HKCU entry does not give the install location $dir"
+  ! wine reg query "HKLM\\$uninstall_key" >/dev/null 2>&1 ||
+    fail "an uninstall entry for all users in HKLM"
 
   # The shortcut: in the user's Start menu, starting velder.exe with no
   # arguments in Documents\velder, a folder the installer made.
-  local programs documents lnk work
-  wine "$helper" folders | tr -d '\r' >"$tmp/folders" || fail "shortcut_win32 folders"
-  programs=$(sed -n 's/^programs=//p' "$tmp/folders")
-  documents=$(sed -n 's/^documents=//p' "$tmp/folders")
+  local lnk work
   lnk="$programs\\velder.lnk"
   [ -f "$(wine_path "$lnk")" ] || fail "no shortcut $lnk"
   wine "$helper" show "$lnk" | tr -d '\r' >"$tmp/shortcut" || fail "cannot read $lnk"
-  printf 'target=C:\\Program Files\\velder\\bin\\velder.exe\nfolder=%s\\velder\narguments=\n' \
-    "$documents" >"$tmp/shortcut.expected"
+  printf 'target=%s\\bin\\velder.exe\nfolder=%s\\velder\narguments=\n' \
+    "$dir" "$documents" >"$tmp/shortcut.expected"
   cmp -s "$tmp/shortcut.expected" "$tmp/shortcut" ||
     fail "shortcut: expected $(cat "$tmp/shortcut.expected"), got $(cat "$tmp/shortcut")"
   work=$(wine_path "$documents\\velder")
@@ -262,18 +288,20 @@ check_nsis() {
   cmp "$tmp/settings" "$work/velder_data.sg" || fail "settings file is not 4 bytes CR LF CR LF"
   [ ! -e "$root/bin/velder_data.sg" ] || fail "settings saved in the program's folder"
 
-  # Installing again over it keeps the user's folder as it is.
+  # Installing again over it keeps the user's folder as it is, and goes
+  # into the same place.
   printf 'int main() {}\n' >"$work/作业 1.cpp"
   install_nsis "$exe"
   cmp "$tmp/settings" "$work/velder_data.sg" || fail "installing again changed the settings"
+  [ -f "$root/bin/velder.exe" ] || fail "installing again lost $dir\\bin\\velder.exe"
 
   # The silent uninstaller runs from a copy of itself; wineserver -w
   # waits for that copy too.
-  wine "C:\\Program Files\\velder\\Uninstall.exe" /S || fail "the silent uninstallation exited with $?"
+  wine "$dir\\Uninstall.exe" /S || fail "the silent uninstallation exited with $?"
   /usr/lib/wine/wineserver -w
   [ ! -e "$root" ] || fail "left behind: $(cd "$root" && find .)"
   [ ! -e "$(wine_path "$lnk")" ] || fail "the shortcut is still there"
-  ! wine reg query "$uninstall_key" >/dev/null 2>&1 || fail "the uninstall entry is still there"
+  ! wine reg query "HKCU\\$uninstall_key" >/dev/null 2>&1 || fail "the uninstall entry is still there"
   cmp "$tmp/settings" "$work/velder_data.sg" || fail "uninstalling touched the settings"
   [ -f "$work/作业 1.cpp" ] || fail "uninstalling removed the user's program"
   echo "packages-test (nsis): $(basename "$exe") passed"
