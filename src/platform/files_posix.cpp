@@ -179,10 +179,12 @@ bool Replace_File(std::string name, std::string content) {
     Hide_File(tmp);  // while the owner may still write it
     if (f.keep_owner && (f.uid != geteuid() || f.gid != getegid()) && fchown(fd, f.uid, f.gid) != 0)
       (void)!fchown(fd, static_cast<uid_t>(-1), f.gid);  // the group alone, if we belong to it
-    // The old group's rights are not handed to another group.
+    // The old group's rights are not handed to another group: that one
+    // gets no more than everyone else had.
     struct stat now;
     mode_t mode = f.mode;
-    if (f.keep_owner && (fstat(fd, &now) != 0 || now.st_gid != f.gid)) mode &= ~mode_t(0070);
+    if (f.keep_owner && (fstat(fd, &now) != 0 || now.st_gid != f.gid))
+      mode = (mode & ~mode_t(0070)) | (mode & ((mode & 07) << 3));
     ok = fchmod(fd, mode) == 0 && fsync(fd) == 0;
   }
   ok = close(fd) == 0 && ok;

@@ -348,27 +348,31 @@ TEST(SettingsFile, UserDoesNotLoadRootsFile) {
   Root root = As_Root();
   if (root == Root::done) return;
   if (root == Root::none) GTEST_SKIP() << "!!! SKIPPED: needs root, or sudo without a password";
-  Temp_Dir d;
-  chmod(d.path().c_str(), 0777);
-  std::string f = d / "velder_data.sg";
-  Write_File_Bytes(f, OLD);
-  chmod(f.c_str(), 0644);
-  // A copy the user may reach, wherever the build directory lies.
-  std::string bin = d / "velder-copy";
-  Write_File_Bytes(bin, Read_File_Bytes(VELDER_BIN));
-  chmod(bin.c_str(), 0755);
-  Options o = In(d.path());
-  o.program = "/usr/bin/setpriv";
-  o.args = {"--reuid=65534", "--regid=65534", "--clear-groups", bin};
-  o.env = {{"SUDO_UID", "0"}};
-  Result r = Run_Piped(o, "4\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err, FOREIGN_MESSAGE);
-  EXPECT_EQ(Read_File_Bytes(f), "\r\n\r\n");
-  struct stat st {};
-  ASSERT_EQ(stat(f.c_str(), &st), 0);
-  EXPECT_EQ(st.st_uid, 65534u);  // a user may not give a file away
-  EXPECT_EQ(st.st_mode & 07777, 0644u);
+  // The user may not keep root's group either: that group's rights go, but
+  // for what everyone had.
+  for (std::pair<mode_t, mode_t> m : {std::pair<mode_t, mode_t>{0644, 0644}, {0664, 0644}}) {
+    Temp_Dir d;
+    chmod(d.path().c_str(), 0777);
+    std::string f = d / "velder_data.sg";
+    Write_File_Bytes(f, OLD);
+    chmod(f.c_str(), m.first);
+    // A copy the user may reach, wherever the build directory lies.
+    std::string bin = d / "velder-copy";
+    Write_File_Bytes(bin, Read_File_Bytes(VELDER_BIN));
+    chmod(bin.c_str(), 0755);
+    Options o = In(d.path());
+    o.program = "/usr/bin/setpriv";
+    o.args = {"--reuid=65534", "--regid=65534", "--clear-groups", bin};
+    o.env = {{"SUDO_UID", "0"}};
+    Result r = Run_Piped(o, "4\n");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, FOREIGN_MESSAGE);
+    EXPECT_EQ(Read_File_Bytes(f), "\r\n\r\n");
+    struct stat st {};
+    ASSERT_EQ(stat(f.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);  // a user may not give a file away
+    EXPECT_EQ(st.st_mode & 07777, m.second) << std::oct << m.first;
+  }
 }
 
 // The bytes a process has read so far (rchar of /proc/PID/io), or -1.
