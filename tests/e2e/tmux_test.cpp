@@ -306,6 +306,24 @@ TEST_P(Kill_When_Stopped, EndsAtOnce) {
 INSTANTIATE_TEST_SUITE_P(Signals, Kill_When_Stopped, testing::Values("TERM", "HUP"),
                          [](const testing::TestParamInfo<std::string>& i) { return i.param; });
 
+// velder as a window's own program, with no shell to continue it: the
+// kernel discards the stop of Ctrl+Z at the pause, and the key wait goes
+// on as it was, one key without echo.
+TEST(TmuxShell, CtrlZWithNoShellKeepsTheKeyWait) {
+  if (Tmux().empty() || On_Path("stty").empty()) GTEST_SKIP() << "SKIPPED: needs tmux and stty";
+  Temp_Dir d;
+  Server s(d, {});
+  s.Start_Velder(d.path());
+  ASSERT_TRUE(s.Wait_Screen(MAIN)) << s.Screen();
+  ASSERT_TRUE(Play(s, {{"3", SETTINGS}, {"4", PAUSE_PROMPT}}));
+  ASSERT_TRUE(s.Wait_Flag("-icanon")) << s.Stty();
+  s.Keys("C-z");
+  usleep(500000);
+  std::string mode = s.Stty();
+  EXPECT_TRUE(Server::Has_Flag(mode, "-icanon") && Server::Has_Flag(mode, "-echo")) << mode;
+  ASSERT_TRUE(Play(s, {{"=x", "Tarnwickshade -- 设置"}, {"5", MAIN}}));
+}
+
 // With line editing the shell holds the terminal in a mode of its own at
 // its prompt; velder, killed while stopped, must not set its old mode
 // over it (arrow keys would then print ^[[D).
