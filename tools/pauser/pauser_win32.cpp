@@ -134,8 +134,10 @@ long long Peak_Working_Set(HANDLE process) {
 // in when the process's is missing; on Windows both are at most the
 // process's own figures, which win.
 void Wait_And_Measure(const PROCESS_INFORMATION& pi, Ending& e) {
-  long long peak = 0;
-  while (WaitForSingleObject(pi.hProcess, 10) == WAIT_TIMEOUT)
+  // Read at once, and every millisecond at first, so that a program that
+  // ends within a few milliseconds has a figure under Wine too.
+  long long peak = Peak_Working_Set(pi.hProcess);
+  for (int i = 0; WaitForSingleObject(pi.hProcess, i < 100 ? 1 : 10) == WAIT_TIMEOUT; ++i)
     peak = std::max(peak, Peak_Working_Set(pi.hProcess));
   e.peak_bytes = std::max(peak, Peak_Working_Set(pi.hProcess));
   e.cpu_seconds =
