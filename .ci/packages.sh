@@ -12,7 +12,7 @@ test_packages=(
   attr                                                  # getfattr: the hidden settings file
   file                                                  # Debian package test
   lintian desktop-file-utils man-db                     # Debian package checks
-  clang libclang-rt-14-dev                              # fuzzing (libFuzzer)
+  clang libclang-rt-dev                                 # fuzzing (libFuzzer), the default clang's
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64  # Windows cross build, its imports
   wine64 wine                                           # Wine suite
   nsis                                                  # Windows installer
@@ -52,17 +52,31 @@ install_missing() {
       "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
         apt-get -q install -y --no-install-recommends "${missing[@]}"
   }
-  # Standard input stays with the caller: apt and dpkg get none.
-  local ok=1
+  # Standard input stays with the caller: apt and dpkg get none. apt's
+  # output is kept either way, to name what it could not find.
+  local ok=1 unknown
+  log=$(mktemp)
   if [ "$mode" = quiet ]; then
-    log=$(mktemp)
     apt_install </dev/null >"$log" 2>&1 || { ok=0; cat "$log" >&2; }
-    rm -f "$log"
   else
-    apt_install </dev/null || ok=0
+    apt_install </dev/null 2>&1 | tee "$log"
+    [ "${PIPESTATUS[0]}" = 0 ] || ok=0
   fi
+  unknown=$(unknown_packages <"$log")
+  rm -f "$log"
   if [ $ok = 0 ]; then
-    echo "${0##*/}: apt-get could not install ${missing[*]}" >&2
+    if [ -n "$unknown" ]; then
+      echo "${0##*/}: apt-get found no package named $unknown in this system's package lists, so it installed nothing" >&2
+    else
+      echo "${0##*/}: apt-get could not install ${missing[*]}" >&2
+    fi
     return 1
   fi
+}
+
+# The names that the errors of apt-get on standard input say it could not
+# find, comma-separated.
+unknown_packages() {
+  sed -n -e 's/^E: Unable to locate package \(.*\)$/\1/p' \
+    -e "s/^E: Package '\\(.*\\)' has no installation candidate\$/\\1/p" | sed ':a; N; s/\n/, /; ba'
 }
