@@ -1,6 +1,7 @@
 // Main menu choice 2 end to end: the fake compiler (which records how it
 // was called) and the real g++, the executable question, the launch in
 // this terminal, through the pauser, in a graphical terminal and in tmux.
+#include <cstdlib>
 #include <regex>
 
 #include <gtest/gtest.h>

@@ -3,7 +3,13 @@
 // editor chosen from the environment.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <filesystem>
+#include <string>
+#include <system_error>
+#include <utility>
+#include <vector>
 
 #include <fcntl.h>
 #include <linux/fs.h>

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <stdexcept>
 #include <thread>
 
 #include <fcntl.h>
