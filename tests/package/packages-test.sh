@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds the packages from a configured build tree and checks what a user
 # would get from them.
-#   deb BUILD_DIR: the Debian package: lintian without an error or a
-#                  warning; unpacked into a temporary root with dpkg -x,
+#   deb BUILD_DIR: the Debian package: lintian without an error, a
+#                  warning or a hardening note; unpacked into a temporary root with dpkg -x,
 #                  its copyright (LICENSE, machine-readable), changelog,
 #                  manual pages (rendered by man without a warning) and
 #                  desktop entry (desktop-file-validate); the installed
@@ -52,12 +52,16 @@ need_tools() {
   [ ${#missing[@]} -eq 0 ] || fail "not installed: ${missing[*]}"
 }
 
-# lintian on the .deb: any error or warning fails.
+# lintian on the .deb: any error or warning fails, and so does a note
+# that a protection of the hardened build is missing from the programs.
 check_lintian() {
   local status=0
-  lintian --no-cfg --fail-on error,warning "$1" >"$tmp/lintian.log" 2>&1 || status=$?
+  lintian --no-cfg --display-info --fail-on error,warning "$1" >"$tmp/lintian.log" 2>&1 || status=$?
   if grep -E '^[EW]: ' "$tmp/lintian.log" >&2; then
     fail "lintian reports the errors and warnings above"
+  fi
+  if grep -E '^I: .* hardening-' "$tmp/lintian.log" >&2; then
+    fail "lintian finds the programs built without the protections above"
   fi
   [ $status -eq 0 ] || { cat "$tmp/lintian.log" >&2; fail "lintian failed (status $status)"; }
 }
