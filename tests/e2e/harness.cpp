@@ -165,6 +165,11 @@ Result Run_Pty(Options o, std::vector<Step> steps) {
     open = Drain(master, r.out);
     while (step < steps.size()) {
       std::size_t at = r.out.find(steps[step].expect, from);
+      if (steps[step].optional && step + 1 < steps.size() &&
+          r.out.find(steps[step + 1].expect, from) < at) {
+        ++step;
+        continue;
+      }
       if (at == std::string::npos) break;
       struct termios mode {};
       if (steps[step].raw && (tcgetattr(master, &mode) != 0 || (mode.c_lflag & ICANON))) break;

@@ -38,6 +38,7 @@ struct Step {
   std::string send;
   bool raw = false;  // and not before the terminal has left line mode
   double delay = 0;  // seconds to wait, once the step is due, before sending
+  bool optional = false;  // passed over when the next step's text shows first
 };
 
 // Standard input is a pipe holding input, closed after it.
