@@ -223,7 +223,8 @@ TEST(BuildRun, InAGraphicalTerminal) {
   Settings(d, Helper("fake_compiler"), "", "");
   Write_File_Bytes(d / "a b.cpp", "");
   mkdir((d / "bin").c_str(), 0755);
-  symlink(Helper("fake_terminal_posix").c_str(), (d / "bin/x-terminal-emulator").c_str());
+  std::string terminal = d / "bin/x-terminal-emulator";
+  ASSERT_EQ(symlink(Helper("fake_terminal_posix").c_str(), terminal.c_str()), 0);
   Options o = Here(d);
   o.env.push_back({"DISPLAY", ":99"});
   o.env.push_back({"FAKE_TERMINAL_LOG", d / "terminal.log"});
