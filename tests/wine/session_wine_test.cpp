@@ -354,14 +354,17 @@ TEST(WineSession, CtrlCStopsTheCompilerNotVelder) {
   o.env.push_back({"GREETER_SLEEP", "60"});
   o.timeout = 50;
   // Wine draws each character apart: only single ones are waited for.
-  // "）" ends the question after a success, "键" the pause either way.
+  // "！" ends the verdict, "）" the question that follows a success; the
+  // pause on a console is cmd.exe's own, in Wine's language, and its
+  // prompt ends in dots.
   Step run_question{"）", "0\r"};
   run_question.optional = true;
   Result r = Run_Pty(o, {{"退", "2\r", true},
                          {"：", Win_Path(p.source) + "\r"},
                          {"]", "\x03"},
+                         {"！", ""},
                          run_question,
-                         {"键", "k"},
+                         {".", "k"},
                          {"退", "4\r"}});
   std::string shown = Without_Escapes(r.out);
   EXPECT_FALSE(r.timed_out) << shown;
