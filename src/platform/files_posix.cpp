@@ -245,7 +245,7 @@ Head Read_Head(std::string name, std::size_t lines, std::size_t max_line) {
   } else if (!Own_File(st)) {
     h.kind = Head::foreign;
   }
-  char buf[8192];
+  char buf[65536];
   Head_Reader r{lines, max_line};
   while (h.kind == Head::read) {
     ssize_t k = read(fd, buf, sizeof buf);

@@ -215,7 +215,7 @@ Head Read_Head(std::string name, std::size_t lines, std::size_t max_line) {
     h.kind = Head::unreadable;
     h.why = "它不是普通文件";
   }
-  char buf[8192];
+  char buf[65536];
   Head_Reader r{lines, max_line};
   while (h.kind == Head::read) {
     DWORD k = 0;
