@@ -35,8 +35,6 @@ std::string Cause(DWORD err) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL:
       return "磁盘空间不足";
-    case ERROR_DISK_QUOTA_EXCEEDED:
-      return "超出了磁盘配额";
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND:
     case ERROR_DIRECTORY:
