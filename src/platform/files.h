@@ -65,8 +65,8 @@ struct Head_Reader {
 // file beside it, flushed to disk, hidden, then renamed over name. On
 // POSIX the new file keeps the permission bits of the one it replaces,
 // and its owner and group where the process may set them; a first file
-// gets 0666 less the umask; the temporary file never allows more than
-// that. (On Windows it gets the folder's inherited permissions, as any
+// gets 0666 less the umask, but is always readable by its owner; the
+// temporary file never allows more than that. (On Windows it gets the folder's inherited permissions, as any
 // new file does.) A symbolic link whose target is the user's own regular
 // file stays: the target is replaced, in its own folder. Never replaced:
 // a file of another user, a link that leads anywhere else (dangling, to

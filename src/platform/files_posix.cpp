@@ -100,7 +100,7 @@ int Create_Temp(const std::string& name, std::string& tmp, mode_t mode) {
 }
 
 // What the new file is to be: the old file's permission bits, owner and
-// group, or for a first file 0666 less the umask.
+// group, or for a first file 0666 less the umask, readable by its owner.
 struct Final_Mode {
   mode_t mode;
   bool keep_owner = false;
@@ -120,7 +120,9 @@ Final_Mode Mode_For(const std::string& name) {
   }
   mode_t mask = umask(0);
   umask(mask);
-  f.mode = 0666 & ~mask;
+  // The owner may always read it: a file the next start could not read
+  // would be a save that is lost.
+  f.mode = (0666 & ~mask) | 0400;
   return f;
 }
 

@@ -285,7 +285,8 @@ TEST(SettingsFile, SaveKeepsThePermissionBits) {
     mode_t mask, want;
   };
   for (Case c : {Case{0600, 0, 0600}, Case{0640, 022, 0640}, Case{0604, 077, 0604},
-                 Case{0444, 022, 0444}, Case{0, 022, 0644}, Case{0, 077, 0600}, Case{0, 0, 0666}}) {
+                 Case{0444, 022, 0444}, Case{0, 022, 0644}, Case{0, 077, 0600}, Case{0, 0, 0666},
+                 Case{0, 0777, 0400}}) {
     Temp_Dir d;
     if (c.old_mode) {
       Write_File_Bytes(d / "velder_data.sg", OLD);
