@@ -53,15 +53,20 @@ std::string Cause(DWORD err) {
   return "错误 " + std::to_string(err);
 }
 
-// Where a load or a save of name goes: for a symbolic link (a reparse
-// point that is not a folder), the file at the end of its chain, so that
-// the save replaces that file and keeps the link; otherwise name itself.
-// False, with why, for a link that leads to no regular file.
+// Where a save of name goes: for a symbolic link to a file, the file at
+// the end of its chain, so that the save replaces that file and keeps the
+// link; otherwise (other reparse points too, such as a cloud file's
+// placeholder) name itself. False, with why, for a link that leads to no
+// regular file.
 bool Final_Path(const std::wstring& name, std::wstring& target, std::string& why) {
   target = name;
-  DWORD a = GetFileAttributesW(name.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES || !(a & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
-  if (a & FILE_ATTRIBUTE_DIRECTORY) return true;  // a folder link: replaced itself, as before
+  WIN32_FIND_DATAW fd;
+  HANDLE f = FindFirstFileW(name.c_str(), &fd);
+  if (f == INVALID_HANDLE_VALUE) return true;
+  FindClose(f);
+  if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || fd.dwReserved0 != IO_REPARSE_TAG_SYMLINK)
+    return true;
+  if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return true;  // a folder link: replaced itself
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
   HANDLE h = CreateFileW(name.c_str(), 0, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                          nullptr);

@@ -26,8 +26,6 @@ TEST(BuildCommands, PathsThatBeginWithADash) {
             "cmd /c\"\"g\" -O2 -g -o \"" + dot + "-test.exe\" \"" + dot + "-test.cpp\"\"");
   EXPECT_EQ(Compile_Command("-g++", "", "a-b.exe", "d/-x.cpp"),
             "cmd /c\"\"-g++\" -g -o \"a-b.exe\" \"d/-x.cpp\"\"");
-  // The launch lines name the program as the command layer finds it.
-  EXPECT_EQ(Direct_Launch_Command("-t.cpp", "-t.exe"), "start \"-t.cpp\" \"-t.exe\"");
 }
 
 TEST(BuildCommands, LaunchLines) {
