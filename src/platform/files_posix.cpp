@@ -174,7 +174,8 @@ Link Follow_Links(const std::string& name, std::string& target, std::string& why
   }
   if (hops == 0) return Link::none;
   if (lstat(target.c_str(), &st) != 0) {
-    why = "它是符号链接，指向的文件 " + target + " 不存在";
+    why = "它是符号链接，指向的文件 " + target +
+          (errno == ENOENT ? " 不存在" : " 无法访问（" + Cause(errno) + "）");
     return Link::broken;
   }
   if (!S_ISREG(st.st_mode)) {
