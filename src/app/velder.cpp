@@ -1,4 +1,7 @@
 // Velder: write, compile and run single-file C++ programs from a menu.
+#include <iostream>
+#include <string>
+
 #include "app/velder.h"
 #include "build/run.h"
 #include "config/settings.h"
@@ -18,7 +21,16 @@ int main() {
     if (op == 4) break;
   }
   Cls();
-  Save_Settings();
+  std::string why = Save_Settings();
+  if (!why.empty()) {
+    // Said where a script's log and where the user look; the window stays
+    // until the user has read it.
+    std::cerr << "velder: " << why << "\n";
+    Print(why, 2);
+    Pause();
+    platform::End_Console();
+    return 2;
+  }
   Print("将在 3s 内退出……", 1);
   Wait(2.5);
   platform::End_Console();

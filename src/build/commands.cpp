@@ -3,6 +3,18 @@
 #include <cstdint>
 
 #include "paths/paths.h"
+#include "platform/files.h"
+
+namespace {
+
+// A relative path that begins with "-" would be taken for an option by
+// the compiler; "./" (".\" on Windows) in front names the same file.
+std::string Not_An_Option(std::string path) {
+  if (!path.empty() && path[0] == '-') return "." + platform::Separator() + path;
+  return path;
+}
+
+}  // namespace
 
 std::string Exe_Path(std::string fpath) {
   std::int32_t lf = static_cast<std::int32_t>(fpath.size());
@@ -14,7 +26,7 @@ std::string Compile_Command(std::string com_path, std::string com_settings, std:
                             std::string fpath) {
   std::string t = Change(com_path) + " " + com_settings;
   if (!com_settings.empty()) t += " ";
-  t += "-g -o " + Change(epath) + " " + Change(fpath);
+  t += "-g -o " + Change(Not_An_Option(epath)) + " " + Change(Not_An_Option(fpath));
   return "cmd /c" + Change(t);
 }
 

@@ -11,6 +11,8 @@ std::string Exe_Path(std::string fpath);
 
 // "cmd /c" and, between one more pair of quotes, the compiler, the
 // options (when there are any), "-g -o", the executable and the source.
+// An executable or source path that begins with "-" gets "./" (".\" on
+// Windows) in front, so that the compiler takes it for a file.
 std::string Compile_Command(std::string com_path, std::string com_settings, std::string epath,
                             std::string fpath);
 

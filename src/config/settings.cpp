@@ -16,6 +16,12 @@ namespace {
 
 const std::string SETTINGS = "velder_data.sg";
 
+// The settings as the messages name them, in the file's order.
+const char* const NAMES[3] = {"编译器路径", "ConsolePauser 路径", "编译选项"};
+
+// Init found a file it could not read.
+bool unread = false;
+
 // Takes the next line of content from pos on, as the reader of a text
 // file does: up to the LF, a CR before it dropped. False at the end.
 bool Next_Line(const std::string& content, std::size_t& pos, std::string& line) {
@@ -55,18 +61,43 @@ void Load_Settings(std::string content) {
 void Init() {
   platform::Init_Console();
   platform::system("title Velder");
+  unread = false;
   if (!Is_Regular_File(SETTINGS)) return;
   // Only the three lines used are read, however long the file.
-  std::string content;
-  platform::Head h = platform::Read_Head(SETTINGS, 3, content);
-  if (h == platform::Head::read) Load_Settings(content);
+  platform::Head h = platform::Read_Head(SETTINGS, 3, SETTING_MAX);
+  if (h.kind == platform::Head::read) Load_Settings(h.content);
+  for (std::size_t i : h.dropped)
+    std::cerr << "velder: 设置文件 " << SETTINGS << " 的第 " << i + 1 << " 行长于 " << SETTING_MAX
+              << " 字节，未载入，" << NAMES[i] << "为空。\n";
   // Its compiler path would run as this user: a file someone else put
-  // here is not taken. The save at the exit still writes this user's own.
-  if (h == platform::Head::foreign)
+  // here is not taken, and the save does not write over it either.
+  if (h.kind == platform::Head::foreign)
     std::cerr << "velder: 设置文件 " << SETTINGS << " 属于其他用户，为安全起见未载入，设置为空。\n";
+  // Settings nobody has seen must not be lost to empty ones at the save.
+  if (h.kind == platform::Head::unreadable) {
+    unread = true;
+    std::cerr << "velder: 无法读取设置文件 " << SETTINGS << "（" << h.why
+              << "），设置为空；为免丢失其中的设置，退出时不会覆盖它。\n";
+  }
 }
 
-void Save_Settings() {
-  if (platform::Replace_File(SETTINGS, Format_Settings(COM_PATH, CON_PATH, COM_SETTINGS)))
-    platform::Hide_File(SETTINGS);
+std::string Save_Settings() {
+  std::string why = "设置文件 " + SETTINGS + " 未能保存：";
+  if (unread) return why + "启动时无法读取它，为免丢失其中的设置，没有覆盖。";
+  // What the next start would not load is not written: the file holds
+  // only what it gives back.
+  std::string v[3] = {COM_PATH, CON_PATH, COM_SETTINGS};
+  std::string left_out;
+  for (int i = 0; i < 3; ++i) {
+    if (v[i].size() <= SETTING_MAX) continue;
+    v[i].clear();
+    left_out += std::string(left_out.empty() ? "" : "、") + NAMES[i];
+  }
+  std::string failed;
+  if (!platform::Replace_File(SETTINGS, Format_Settings(v[0], v[1], v[2]), failed))
+    return why + failed + "。";
+  platform::Hide_File(SETTINGS);
+  if (left_out.empty()) return "";
+  return left_out + "长于 " + std::to_string(SETTING_MAX) +
+         " 字节，下次启动时无法载入，因此没有保存；其余设置已保存。";
 }

@@ -2,19 +2,30 @@
 // the settings file in the working directory.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 extern std::string COM_PATH;      // the compiler
 extern std::string CON_PATH;      // the pauser
 extern std::string COM_SETTINGS;  // extra compiler options
 
+// The longest value the settings file keeps: longer than any path or
+// command line a system takes. A longer line is not loaded, so that what
+// a start costs does not depend on what the file holds.
+const std::size_t SETTING_MAX = 32768;
+
 // Prepares the console, sets the window title and loads the settings
-// file if there is one. Prints nothing.
+// file if there is one. A file that is there but not taken (another
+// user's, unreadable, a line too long) is named on standard error, one
+// line each; nothing else is printed.
 void Init();
 
 // Replaces the settings file with the current values, in one step, and
-// hides it. A failure leaves the old file and is not reported.
-void Save_Settings();
+// hides it. Returns "" when every value was saved; otherwise one sentence
+// saying what was not saved and why. The old file is then left as it was,
+// except that a value too long to be loaded again is left out and the
+// others saved. A file Init could not read is never written over.
+std::string Save_Settings();
 
 // The file's form: value 1, CR LF, value 2, CR LF, value 3.
 std::string Format_Settings(std::string com_path, std::string con_path, std::string com_settings);

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace platform {
 
@@ -29,25 +30,50 @@ bool Is_Plain_Name(std::string name);
 // device. False on any failure, with nothing created.
 bool Create_New_File(std::string path);
 
-// What Read_Head found.
-enum class Head { read, unreadable, foreign };
+// The start of a settings file, as Read_Head found it.
+struct Head {
+  enum Kind { read, unreadable, foreign };
+  Kind kind = read;
+  std::string content;      // read: the lines, bytes as stored
+  std::vector<std::size_t> dropped;  // read: lines (from 0) longer than the limit, left out
+  std::string why;          // unreadable: what stopped the read, in words
+};
 
 // Reads the start of the regular file name, bytes as stored: up to and
 // including its lines-th LF, or all of it when it has fewer, so that what
-// it costs depends on those lines only. On POSIX a file that belongs to
-// another user is not read (foreign): root reads only its own, and under
-// sudo (SUDO_UID) also that user's.
-Head Read_Head(std::string name, std::size_t lines, std::string& content);
+// it costs depends on those lines only. A line of more than max_line
+// bytes (LF not counted) is not kept: only its LF goes into content, and
+// dropped names it; memory stays within lines * max_line whatever the
+// file holds. On POSIX a file that belongs to another user is not read
+// (foreign): root reads only its own, and under sudo (SUDO_UID) also that
+// user's; a symbolic link is read through only when every link on the
+// way is the user's own too.
+Head Read_Head(std::string name, std::size_t lines, std::size_t max_line);
+
+// Collects a head block by block as Read_Head describes it; shared by the
+// two implementations, which differ only in how they read.
+struct Head_Reader {
+  std::size_t lines, max_line;
+  std::size_t seen = 0;  // LFs so far
+  std::size_t line = 0;  // bytes of the current line so far
+  // Takes the next n bytes of the file into h; false once the lines are
+  // all in and nothing more is wanted.
+  bool Add(Head& h, const char* p, std::size_t n);
+};
 
 // Makes name hold exactly content, in one step: written to a temporary
 // file beside it, flushed to disk, hidden, then renamed over name. On
 // POSIX the new file keeps the permission bits of the one it replaces,
 // and its owner and group where the process may set them; a first file
-// gets 0666 less the umask; the temporary file never allows more than
-// that. (On Windows it gets the folder's inherited permissions, as any
-// new file does.) On any failure the old file is left
-// as it was and the temporary file removed.
-bool Replace_File(std::string name, std::string content);
+// gets 0666 less the umask, but is always readable by its owner; the
+// temporary file never allows more than that. (On Windows it gets the folder's inherited permissions, as any
+// new file does.) A symbolic link whose target is the user's own regular
+// file stays: the target is replaced, in its own folder. Never replaced:
+// a file of another user, a link that leads anywhere else (dangling, to
+// a directory, through another user's link, in a loop), a directory that
+// is not empty. On any failure the old file is left as it was, the
+// temporary file removed, and why says what stopped the save, in words.
+bool Replace_File(std::string name, std::string content, std::string& why);
 
 // Gives the file the hidden attribute (POSIX: user.DOSATTRIB "0x2", as
 // kept by Samba and Wine). Errors are ignored.

@@ -1,5 +1,6 @@
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include <dirent.h>
@@ -20,10 +21,42 @@ bool Write_All(int fd, const std::string& s) {
   while (done < s.size()) {
     ssize_t k = write(fd, s.data() + done, s.size() - done);
     if (k < 0 && errno == EINTR) continue;
+    if (k == 0) errno = EIO;
     if (k <= 0) return false;
     done += static_cast<std::size_t>(k);
   }
   return true;
+}
+
+// What an error of a file operation means, in the program's words.
+std::string Cause(int err) {
+  switch (err) {
+    case EACCES:
+    case EPERM:
+      return "没有权限";
+    case EROFS:
+      return "文件系统是只读的";
+    case ENOSPC:
+      return "磁盘空间不足";
+    case EDQUOT:
+      return "超出了磁盘配额";
+    case EFBIG:
+      return "超出了文件大小的限制";
+    case ENOENT:
+      return "目录已不存在";
+    case ENOTEMPTY:
+    case EEXIST:
+      return "它是一个不为空的目录";
+    case EISDIR:
+      return "它是一个目录";
+    case ELOOP:
+      return "符号链接太多或成环";
+    case EIO:
+      return "读写出错";
+    case EBUSY:
+      return "文件正被占用";
+  }
+  return "错误 " + std::to_string(err) + "，" + std::strerror(err);
 }
 
 // The process id in a temporary file name "NAME.tmp-PID-N", or 0.
@@ -67,7 +100,7 @@ int Create_Temp(const std::string& name, std::string& tmp, mode_t mode) {
 }
 
 // What the new file is to be: the old file's permission bits, owner and
-// group, or for a first file 0666 less the umask.
+// group, or for a first file 0666 less the umask, readable by its owner.
 struct Final_Mode {
   mode_t mode;
   bool keep_owner = false;
@@ -87,7 +120,9 @@ Final_Mode Mode_For(const std::string& name) {
   }
   mode_t mask = umask(0);
   umask(mask);
-  f.mode = 0666 & ~mask;
+  // The owner may always read it: a file the next start could not read
+  // would be a save that is lost.
+  f.mode = (0666 & ~mask) | 0400;
   return f;
 }
 
@@ -103,6 +138,63 @@ bool Own_File(const struct stat& st) {
   errno = 0;
   unsigned long uid = std::strtoul(sudo, &end, 10);
   return errno == 0 && *end == '\0' && sudo[0] != '-' && uid == st.st_uid;
+}
+
+// Where a load or a save of name goes: name itself (none), or, for a
+// symbolic link, the regular file at the end of its chain (followed).
+// Every link on the way and the file must be the user's own: a link put
+// in a shared folder by someone else must not steer the save onto one of
+// the user's files. A chain that dangles, loops or ends elsewhere is
+// broken.
+enum class Link { none, followed, foreign, broken };
+
+Link Follow_Links(const std::string& name, std::string& target, std::string& why) {
+  target = name;
+  struct stat st;
+  int hops = 0;
+  while (lstat(target.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    if (!Own_File(st)) {
+      why = "它是指向别处的符号链接，而这个链接属于其他用户";
+      return Link::foreign;
+    }
+    if (++hops > 40) {
+      why = "它是符号链接，而" + Cause(ELOOP);
+      return Link::broken;
+    }
+    std::string to(static_cast<std::size_t>(st.st_size) + 1, '\0');
+    ssize_t k = readlink(target.c_str(), &to[0], to.size());
+    if (k <= 0 || static_cast<std::size_t>(k) >= to.size()) {
+      why = "它是符号链接，无法读出它指向哪里";
+      return Link::broken;
+    }
+    to.resize(static_cast<std::size_t>(k));
+    std::size_t slash = target.rfind('/');
+    if (to[0] != '/' && slash != std::string::npos) to = target.substr(0, slash + 1) + to;
+    target = to;
+  }
+  if (hops == 0) return Link::none;
+  if (lstat(target.c_str(), &st) != 0) {
+    why = "它是符号链接，指向的文件 " + target +
+          (errno == ENOENT ? " 不存在" : " 无法访问（" + Cause(errno) + "）");
+    return Link::broken;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    why = "它是符号链接，指向的 " + target + " 不是普通文件";
+    return Link::broken;
+  }
+  if (!Own_File(st)) {
+    why = "它是符号链接，指向的文件 " + target + " 属于其他用户";
+    return Link::foreign;
+  }
+  return Link::followed;
+}
+
+// A regular file of another user: the save does not write over it, since
+// the next start would refuse what it wrote and that user's settings
+// would be gone.
+bool Foreign_File(const std::string& name) {
+  struct stat st;
+  return lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !Own_File(st);
 }
 
 // An empty directory of the target's name gives way to the file; a
@@ -134,46 +226,65 @@ bool Create_New_File(std::string path) {
   return close(fd) == 0;
 }
 
-Head Read_Head(std::string name, std::size_t lines, std::string& content) {
-  content.clear();
-  int fd = open(name.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return Head::unreadable;
+Head Read_Head(std::string name, std::size_t lines, std::size_t max_line) {
+  Head h;
+  std::string target;
+  Link l = Follow_Links(name, target, h.why);
+  if (l == Link::foreign) h.kind = Head::foreign;
+  if (l == Link::broken) h.kind = Head::unreadable;
+  if (h.kind != Head::read) return h;
+  int fd = open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) {
+    int err = errno;
+    // Not readable by its owner's wish, or someone else's anyway.
+    h.kind = Foreign_File(target) ? Head::foreign : Head::unreadable;
+    h.why = Cause(err);
+    return h;
+  }
   struct stat st;
-  Head r = Head::read;
-  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
-    r = Head::unreadable;
-  else if (!Own_File(st))
-    r = Head::foreign;
-  char buf[8192];
-  std::size_t seen = 0;  // LFs so far
-  while (r == Head::read && seen < lines) {
+  if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    h.kind = Head::unreadable;
+    h.why = "它不是普通文件";
+  } else if (!Own_File(st)) {
+    h.kind = Head::foreign;
+  }
+  char buf[65536];
+  Head_Reader r{lines, max_line};
+  while (h.kind == Head::read) {
     ssize_t k = read(fd, buf, sizeof buf);
     if (k < 0 && errno == EINTR) continue;
-    if (k < 0) r = Head::unreadable;
-    if (k <= 0) break;
-    std::size_t from = content.size();
-    content.append(buf, static_cast<std::size_t>(k));
-    for (std::size_t lf = content.find('\n', from); lf != std::string::npos;
-         lf = content.find('\n', lf + 1)) {
-      if (++seen == lines) {
-        content.resize(lf + 1);
-        break;
-      }
+    if (k < 0) {
+      h.kind = Head::unreadable;
+      h.why = Cause(errno);
     }
+    if (k <= 0 || !r.Add(h, buf, static_cast<std::size_t>(k))) break;
   }
   close(fd);
-  if (r != Head::read) content.clear();
-  return r;
+  if (h.kind != Head::read) {
+    h.content.clear();
+    h.dropped.clear();
+  }
+  return h;
 }
 
-bool Replace_File(std::string name, std::string content) {
-  Remove_Stale_Temps(name);
-  Final_Mode f = Mode_For(name);
+bool Replace_File(std::string name, std::string content, std::string& why) {
+  std::string target;
+  Link l = Follow_Links(name, target, why);
+  if (l == Link::foreign || l == Link::broken) return false;
+  if (Foreign_File(target)) {
+    why = "它属于其他用户，为安全起见没有覆盖";
+    return false;
+  }
+  Remove_Stale_Temps(target);
+  Final_Mode f = Mode_For(target);
   std::string tmp;
   // Created with no more than the final mode allows, and owner-only,
   // until the content is in.
-  int fd = Create_Temp(name, tmp, f.mode & 0600);
-  if (fd < 0) return false;
+  int fd = Create_Temp(target, tmp, f.mode & 0600);
+  if (fd < 0) {
+    why = "无法在它所在的目录中创建文件（" + Cause(errno) + "）";
+    return false;
+  }
   bool ok = Write_All(fd, content);
   if (ok) {
     Hide_File(tmp);  // while the owner may still write it
@@ -187,8 +298,21 @@ bool Replace_File(std::string name, std::string content) {
       mode = (mode & ~mode_t(0070)) | (mode & ((mode & 07) << 3));
     ok = fchmod(fd, mode) == 0 && fsync(fd) == 0;
   }
-  ok = close(fd) == 0 && ok;
-  if (ok) ok = Clear_Directory_In_Way(name) && rename(tmp.c_str(), name.c_str()) == 0;
+  int err = errno;
+  if (close(fd) != 0 && ok) {
+    ok = false;
+    err = errno;
+  }
+  if (!ok) {
+    why = "无法写入新的内容（" + Cause(err) + "）";
+  } else if (!Clear_Directory_In_Way(target)) {
+    ok = false;
+    why = errno == ENOTEMPTY || errno == EEXIST ? Cause(errno)
+                                                : "无法删除同名的空目录（" + Cause(errno) + "）";
+  } else if (rename(tmp.c_str(), target.c_str()) != 0) {
+    ok = false;
+    why = "无法用新文件替换它（" + Cause(errno) + "）";
+  }
   if (!ok) unlink(tmp.c_str());
   return ok;
 }

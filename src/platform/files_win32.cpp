@@ -13,11 +13,83 @@ bool Write_All(HANDLE h, const std::string& s) {
   std::size_t done = 0;
   while (done < s.size()) {
     DWORD k = 0;
-    if (!WriteFile(h, s.data() + done, static_cast<DWORD>(s.size() - done), &k, nullptr) ||
-        k == 0)
+    if (!WriteFile(h, s.data() + done, static_cast<DWORD>(s.size() - done), &k, nullptr))
       return false;
+    if (k == 0) {
+      SetLastError(ERROR_WRITE_FAULT);
+      return false;
+    }
     done += k;
   }
+  return true;
+}
+
+// What an error of a file operation means, in the program's words.
+std::string Cause(DWORD err) {
+  switch (err) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD:
+      return "没有权限";
+    case ERROR_WRITE_PROTECT:
+      return "磁盘有写保护";
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return "磁盘空间不足";
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_DIRECTORY:
+      return "目录已不存在";
+    case ERROR_DIR_NOT_EMPTY:
+      return "它是一个不为空的目录";
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+      return "文件正被其他程序占用";
+    case ERROR_CANT_RESOLVE_FILENAME:
+      return "符号链接太多或成环";
+    case ERROR_NO_UNICODE_TRANSLATION:
+      return "文件名不是有效的 UTF-8";
+  }
+  return "错误 " + std::to_string(err);
+}
+
+// Where a save of name goes: for a symbolic link to a file, the file at
+// the end of its chain, so that the save replaces that file and keeps the
+// link; otherwise (other reparse points too, such as a cloud file's
+// placeholder) name itself. False, with why, for a link that leads to no
+// regular file.
+bool Final_Path(const std::wstring& name, std::wstring& target, std::string& why) {
+  target = name;
+  WIN32_FIND_DATAW fd;
+  HANDLE f = FindFirstFileW(name.c_str(), &fd);
+  if (f == INVALID_HANDLE_VALUE) return true;
+  FindClose(f);
+  if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || fd.dwReserved0 != IO_REPARSE_TAG_SYMLINK)
+    return true;
+  if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return true;  // a folder link: replaced itself
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  HANDLE h = CreateFileW(name.c_str(), 0, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                         nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    why = "它是符号链接，无法打开它指向的文件（" + Cause(GetLastError()) + "）";
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION info;
+  wchar_t buf[32768];
+  DWORD n = 0;
+  bool file = GetFileInformationByHandle(h, &info) &&
+              !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && GetFileType(h) == FILE_TYPE_DISK;
+  if (file) n = GetFinalPathNameByHandleW(h, buf, 32768, FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+  CloseHandle(h);
+  if (!file) {
+    why = "它是符号链接，指向的不是普通文件";
+    return false;
+  }
+  if (n == 0 || n >= 32768) {
+    why = "它是符号链接，无法得知它指向哪里";
+    return false;
+  }
+  target.assign(buf, n);
   return true;
 }
 
@@ -124,49 +196,77 @@ bool Create_New_File(std::string path) {
   return is_file && ok;
 }
 
-Head Read_Head(std::string name, std::size_t lines, std::string& content) {
-  content.clear();
+Head Read_Head(std::string name, std::size_t lines, std::size_t max_line) {
+  Head h;
   std::wstring w;
-  if (!To_Wide(name, w)) return Head::unreadable;
+  if (!To_Wide(name, w)) {
+    h.kind = Head::unreadable;
+    h.why = Cause(ERROR_NO_UNICODE_TRANSLATION);
+    return h;
+  }
   // Another copy saving in this folder at this moment replaces the file
   // by a rename, which a reader without FILE_SHARE_DELETE would refuse.
   const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  HANDLE h = CreateFileW(w.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+  HANDLE f = CreateFileW(w.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return Head::unreadable;
-  bool ok = GetFileType(h) == FILE_TYPE_DISK;
-  char buf[8192];
-  std::size_t seen = 0;  // LFs so far
-  while (ok && seen < lines) {
-    DWORD k = 0;
-    if (!ReadFile(h, buf, sizeof buf, &k, nullptr)) ok = false;
-    if (!ok || k == 0) break;
-    std::size_t from = content.size();
-    content.append(buf, k);
-    for (std::size_t lf = content.find('\n', from); lf != std::string::npos;
-         lf = content.find('\n', lf + 1)) {
-      if (++seen == lines) {
-        content.resize(lf + 1);
-        break;
-      }
-    }
+  if (f == INVALID_HANDLE_VALUE) {
+    h.kind = Head::unreadable;
+    h.why = Cause(GetLastError());
+    return h;
   }
-  CloseHandle(h);
-  if (!ok) content.clear();
-  return ok ? Head::read : Head::unreadable;
+  if (GetFileType(f) != FILE_TYPE_DISK) {
+    h.kind = Head::unreadable;
+    h.why = "它不是普通文件";
+  }
+  char buf[65536];
+  Head_Reader r{lines, max_line};
+  while (h.kind == Head::read) {
+    DWORD k = 0;
+    if (!ReadFile(f, buf, sizeof buf, &k, nullptr)) {
+      h.kind = Head::unreadable;
+      h.why = Cause(GetLastError());
+    }
+    if (h.kind != Head::read || k == 0 || !r.Add(h, buf, k)) break;
+  }
+  CloseHandle(f);
+  if (h.kind != Head::read) {
+    h.content.clear();
+    h.dropped.clear();
+  }
+  return h;
 }
 
-bool Replace_File(std::string name, std::string content) {
-  std::wstring w, tmp;
-  if (!To_Wide(name, w)) return false;
+bool Replace_File(std::string name, std::string content, std::string& why) {
+  std::wstring named, w, tmp;
+  if (!To_Wide(name, named)) {
+    why = Cause(ERROR_NO_UNICODE_TRANSLATION);
+    return false;
+  }
+  if (!Final_Path(named, w, why)) return false;
   Remove_Stale_Temps(w);
   HANDLE h = Create_Temp(w, tmp);
-  if (h == INVALID_HANDLE_VALUE) return false;
+  if (h == INVALID_HANDLE_VALUE) {
+    why = "无法在它所在的文件夹中创建文件（" + Cause(GetLastError()) + "）";
+    return false;
+  }
   bool ok = Write_All(h, content) && FlushFileBuffers(h);
-  ok = CloseHandle(h) && ok;
-  if (ok) {
+  DWORD err = GetLastError();
+  if (!CloseHandle(h) && ok) {
+    ok = false;
+    err = GetLastError();
+  }
+  if (!ok) {
+    why = "无法写入新的内容（" + Cause(err) + "）";
+  } else {
     SetFileAttributesW(tmp.c_str(), FILE_ATTRIBUTE_HIDDEN);
-    ok = Clear_Directory_In_Way(w) && Move_Over(tmp, w);
+    if (!Clear_Directory_In_Way(w)) {
+      ok = false;
+      err = GetLastError();
+      why = err == ERROR_DIR_NOT_EMPTY ? Cause(err) : "无法删除同名的空文件夹（" + Cause(err) + "）";
+    } else if (!Move_Over(tmp, w)) {
+      ok = false;
+      why = "无法用新文件替换它（" + Cause(GetLastError()) + "）";
+    }
   }
   if (!ok) {
     SetFileAttributesW(tmp.c_str(), FILE_ATTRIBUTE_NORMAL);

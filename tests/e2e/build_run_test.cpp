@@ -256,6 +256,24 @@ TEST(BuildRunGpp, FirstCompileAndRunShowsTheProgramsOutput) {
   EXPECT_EQ(r.err.find("velder:"), 0u) << r.err;  // only the end-of-input note
 }
 
+// A name that begins with "-" is a file to the compiler, not an option;
+// the program built from it is started, directly and through the pauser.
+TEST(BuildRunGpp, SourceNamedLikeAnOption) {
+  if (!Have_Gpp()) GTEST_SKIP() << "/usr/bin/g++ is not installed";
+  Temp_Dir d;
+  Settings(d, "/usr/bin/g++", "", "");
+  Write_File_Bytes(d / "-test.cpp", HELLO_SOURCE);
+  Result r = Run_Piped(Here(d), "2\n-test.cpp\n1\n");
+  EXPECT_EQ(r.out, Into_Run() + "\n" + NO_EXE + COMPILING + COMPILED + "\n" + ASK_RUN + DIRECT +
+                       "你好，世界！\n" + STARTED + "\n" + Back());
+  EXPECT_TRUE(Exists(d / "-test.exe"));
+  Settings(d, Helper("fake_compiler"), PAUSER_BIN, "");
+  r = Run_Piped(Here(d), "2\n-test.cpp\n1\n1\n");
+  EXPECT_EQ(Read_File_Bytes(d / "compiler.log"),
+            "[" + Helper("fake_compiler") + "][-g][-o][./-test.exe][./-test.cpp]\n");
+  EXPECT_NE(r.out.find(VIA_PAUSER + "你好，来自 greeter\n"), std::string::npos) << r.out;
+}
+
 TEST(BuildRunGpp, CompileErrorShowsTheCompilersMessages) {
   if (!Have_Gpp()) GTEST_SKIP() << "/usr/bin/g++ is not installed";
   Temp_Dir d;

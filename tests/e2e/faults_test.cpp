@@ -42,6 +42,20 @@ std::vector<std::string> Entries(const std::string& dir) {
   return v;
 }
 
+const std::string NOT_SAVED = "设置文件 velder_data.sg 未能保存：";
+
+// A save that failed for why: said on standard error (after what the
+// start said, if anything) and on the screen, where the farewell would
+// be; the pause; status 2.
+void Expect_Failed_Save(const Result& r, const std::string& why, const std::string& what,
+                        const std::string& at_start = "") {
+  std::string said = NOT_SAVED + why + "。";
+  EXPECT_EQ(r.out, Cls_Dumb() + Main_Page_Text() + Cls_Dumb() + said + "\n\n" + PAUSE_PROMPT + "\n")
+      << what;
+  EXPECT_EQ(r.err, at_start + "velder: " + said + "\n") << what;
+  EXPECT_EQ(r.status, 2) << what;
+}
+
 TEST(Faults, FileSizeLimitKeepsTheOldFile) {
   for (std::string limit : {"0", "1", "10", "25"}) {
     Temp_Dir d;
@@ -50,8 +64,7 @@ TEST(Faults, FileSizeLimitKeepsTheOldFile) {
     o.program = Helper("with_file_limit_posix");
     o.args = {limit, VELDER_BIN};
     Result r = Run_Piped(o, "4\n");
-    EXPECT_EQ(r.out, Cls_Dumb() + Main_Page_Text() + Cls_Dumb() + FAREWELL) << limit;
-    EXPECT_EQ(r.status, 0) << limit;
+    Expect_Failed_Save(r, "无法写入新的内容（超出了文件大小的限制）", limit);
     EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), OLD) << limit;
     EXPECT_EQ(Entries(d.path()), std::vector<std::string>{"velder_data.sg"}) << limit;
   }
@@ -240,8 +253,10 @@ TEST(Faults, UnwritableDirectoryKeepsTheOldFile) {
       continue;
     }
     Result r = Run_Piped(In(sub), "4\n");
-    EXPECT_EQ(r.out, Cls_Dumb() + Main_Page_Text() + Cls_Dumb() + FAREWELL) << how;
-    EXPECT_EQ(r.status, 0) << how;
+    Expect_Failed_Save(r,
+                       how == "read-only bind mount" ? "无法在它所在的目录中创建文件（文件系统是只读的）"
+                                                     : "无法在它所在的目录中创建文件（没有权限）",
+                       how);
     EXPECT_EQ(Read_File_Bytes(sub + "/velder_data.sg"), OLD) << how;
     EXPECT_EQ(Entries(sub), std::vector<std::string>{"velder_data.sg"}) << how;
     std::printf("unwritable by %s: old file kept\n", how.c_str());
@@ -252,6 +267,7 @@ TEST(Faults, UnwritableDirectoryKeepsTheOldFile) {
 
 const std::string FOREIGN_MESSAGE =
     "velder: 设置文件 velder_data.sg 属于其他用户，为安全起见未载入，设置为空。\n";
+const std::string FOREIGN_WHY = "它属于其他用户，为安全起见没有覆盖";
 
 // Runs "4" in dir with the given umask; the mode and owner of the file after.
 struct stat Save_With_Umask(const Temp_Dir& d, mode_t mask, Options o) {
@@ -270,7 +286,8 @@ TEST(SettingsFile, SaveKeepsThePermissionBits) {
     mode_t mask, want;
   };
   for (Case c : {Case{0600, 0, 0600}, Case{0640, 022, 0640}, Case{0604, 077, 0604},
-                 Case{0444, 022, 0444}, Case{0, 022, 0644}, Case{0, 077, 0600}, Case{0, 0, 0666}}) {
+                 Case{0444, 022, 0444}, Case{0, 022, 0644}, Case{0, 077, 0600}, Case{0, 0, 0666},
+                 Case{0, 0777, 0400}}) {
     Temp_Dir d;
     if (c.old_mode) {
       Write_File_Bytes(d / "velder_data.sg", OLD);
@@ -306,8 +323,10 @@ Root As_Root() {
 }
 
 // As root: a file of another user (65534) is not loaded, says so once,
-// and is saved with its owner, group and mode kept. Under sudo the file
-// of the user in SUDO_UID counts as one's own.
+// and is not written over either, so that user's settings stay and what
+// root would save is not refused at the next start; the save says so.
+// Under sudo the file of the user in SUDO_UID counts as one's own: loaded,
+// and saved with its owner, group and mode kept.
 TEST(SettingsFile, ForeignFileIsNotLoaded) {
   Root root = As_Root();
   if (root == Root::done) return;
@@ -329,50 +348,158 @@ TEST(SettingsFile, ForeignFileIsNotLoaded) {
     else
       o.env = {{"SUDO_UID", c.sudo_uid}};
     Result r = Run_Piped(o, "4\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, Cls_Dumb() + Main_Page_Text() + Cls_Dumb() + FAREWELL);
-    EXPECT_EQ(r.err, c.loaded ? "" : FOREIGN_MESSAGE) << c.sudo_uid;
-    // The save goes on: the values of this run, empty when nothing was loaded.
-    EXPECT_EQ(Read_File_Bytes(f), c.loaded ? NEW : "\r\n\r\n") << c.sudo_uid;
+    if (c.loaded) {
+      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(r.out, Cls_Dumb() + Main_Page_Text() + Cls_Dumb() + FAREWELL);
+      EXPECT_EQ(r.err, "");
+    } else {
+      Expect_Failed_Save(r, FOREIGN_WHY, c.sudo_uid, FOREIGN_MESSAGE);
+    }
+    EXPECT_EQ(Read_File_Bytes(f), c.loaded ? NEW : OLD) << c.sudo_uid;
     struct stat st {};
     ASSERT_EQ(stat(f.c_str(), &st), 0);
     EXPECT_EQ(st.st_uid, 65534u);
     EXPECT_EQ(st.st_gid, 65534u);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(Entries(d.path()), std::vector<std::string>{"velder_data.sg"});
   }
 }
 
-// An ordinary user (65534, through setpriv) does not load root's file,
-// SUDO_UID or not; the save then gives the user a file of its own.
+// Options that run the built velder as uid 65534 (through setpriv), from
+// a copy the user may reach, wherever the build directory lies.
+Options As_User(const Temp_Dir& bin, const std::string& cwd) {
+  std::string copy = bin / "velder-copy";
+  if (!Exists(copy)) {
+    chmod(bin.path().c_str(), 0755);
+    Write_File_Bytes(copy, Read_File_Bytes(VELDER_BIN));
+    chmod(copy.c_str(), 0755);
+  }
+  Options o = In(cwd);
+  o.program = "/usr/bin/setpriv";
+  o.args = {"--reuid=65534", "--regid=65534", "--clear-groups", copy};
+  return o;
+}
+
+// An ordinary user (65534) does not load root's file, SUDO_UID or not,
+// nor write over it. A file of the user's own in root's group is saved,
+// in the user's group, which gets no more than everyone had.
 TEST(SettingsFile, UserDoesNotLoadRootsFile) {
   if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "!!! SKIPPED: needs setpriv (util-linux)";
   Root root = As_Root();
   if (root == Root::done) return;
   if (root == Root::none) GTEST_SKIP() << "!!! SKIPPED: needs root, or sudo without a password";
-  // The user may not keep root's group either: that group's rights go, but
-  // for what everyone had.
+  Temp_Dir bin;
   for (std::pair<mode_t, mode_t> m : {std::pair<mode_t, mode_t>{0644, 0644}, {0664, 0644}}) {
-    Temp_Dir d;
-    chmod(d.path().c_str(), 0777);
-    std::string f = d / "velder_data.sg";
-    Write_File_Bytes(f, OLD);
-    chmod(f.c_str(), m.first);
-    // A copy the user may reach, wherever the build directory lies.
-    std::string bin = d / "velder-copy";
-    Write_File_Bytes(bin, Read_File_Bytes(VELDER_BIN));
-    chmod(bin.c_str(), 0755);
-    Options o = In(d.path());
-    o.program = "/usr/bin/setpriv";
-    o.args = {"--reuid=65534", "--regid=65534", "--clear-groups", bin};
-    o.env = {{"SUDO_UID", "0"}};
+    for (uid_t owner : {0u, 65534u}) {
+      Temp_Dir d;
+      chmod(d.path().c_str(), 0777);
+      std::string f = d / "velder_data.sg";
+      Write_File_Bytes(f, OLD);
+      chmod(f.c_str(), m.first);
+      ASSERT_EQ(chown(f.c_str(), owner, 0), 0);
+      Options o = As_User(bin, d.path());
+      o.env = {{"SUDO_UID", "0"}};
+      Result r = Run_Piped(o, "4\n");
+      struct stat st {};
+      ASSERT_EQ(stat(f.c_str(), &st), 0);
+      if (owner == 0) {
+        Expect_Failed_Save(r, FOREIGN_WHY, "root's file", FOREIGN_MESSAGE);
+        EXPECT_EQ(Read_File_Bytes(f), OLD);
+        EXPECT_EQ(st.st_uid, 0u);
+        EXPECT_EQ(st.st_mode & 07777, m.first);
+      } else {
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(Read_File_Bytes(f), NEW);
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(st.st_gid, 65534u);  // a user may not keep a group it is not in
+        EXPECT_EQ(st.st_mode & 07777, m.second) << std::oct << m.first;
+      }
+    }
+  }
+}
+
+// Every way a save can fail: the reason on standard error and on the
+// screen, status 2, the old file (if there is one) byte for byte and
+// nothing else left in the folder.
+TEST(Faults, FailedSaveSaysWhy) {
+  enum Place { file, full_directory, folder_removed };  // what the save meets
+  struct Case {
+    const char* name;
+    Place place;
+    std::string why;
+    std::string at_start;  // what the start says on standard error
+    bool as_user;          // run as uid 65534, the folder and the file given to it
+    mode_t dir_mode, file_mode;
+    uid_t file_owner;
+    std::string limit;  // a file size limit, or none
+  };
+  const std::string UNREAD =
+      "velder: 无法读取设置文件 velder_data.sg（没有权限），设置为空；为免丢失其中的设置，退出时不会覆盖它。\n";
+  const Case cases[] = {
+      {"read-only folder", file, "无法在它所在的目录中创建文件（没有权限）", "", true, 0555, 0644, 65534, ""},
+      {"file size limit", file, "无法写入新的内容（超出了文件大小的限制）", "", false, 0755, 0644, 0, "10"},
+      {"folder removed", folder_removed, "无法在它所在的目录中创建文件（目录已不存在）", "", false, 0755, 0644, 0, ""},
+      {"directory with contents", full_directory, "它是一个不为空的目录", "", false, 0755, 0644, 0, ""},
+      {"sticky folder, another user's file", file, FOREIGN_WHY, FOREIGN_MESSAGE, true, 01777, 0644, 0, ""},
+      {"unreadable file of the user's own", file, "启动时无法读取它，为免丢失其中的设置，没有覆盖", UNREAD,
+       true, 0777, 0200, 65534, ""},
+  };
+  bool root_ways = geteuid() == 0 && access("/usr/bin/setpriv", X_OK) == 0;
+  Temp_Dir bin;
+  for (const Case& c : cases) {
+    if (c.as_user && !root_ways) {
+      std::printf("!!! SKIPPED: %s: needs root and setpriv\n", c.name);
+      continue;
+    }
+    Temp_Dir base;
+    std::string d = base / "work";
+    std::filesystem::create_directory(d);
+    std::string f = d + "/velder_data.sg";
+    if (c.place == full_directory) {
+      std::filesystem::create_directories(f + "/inner");
+    } else {
+      Write_File_Bytes(f, OLD);
+      chmod(f.c_str(), c.file_mode);
+    }
+    Options o = In(d);
+    if (c.as_user) {
+      o = As_User(bin, d);
+      chmod(base.path().c_str(), 0755);
+      ASSERT_EQ(chown(d.c_str(), 65534, 65534), 0);
+      ASSERT_EQ(chown(f.c_str(), c.file_owner, c.file_owner), 0);
+    }
+    chmod(d.c_str(), c.dir_mode);
+    if (!c.limit.empty()) {
+      o.args = {c.limit, VELDER_BIN};
+      o.program = Helper("with_file_limit_posix");
+    }
+    std::vector<std::string> before = Entries(d);
+    if (c.place == folder_removed) {
+      // Standard error is not collected on this road: the screen and the
+      // status tell.
+      Child ch = Start(d);
+      std::string got;
+      ASSERT_TRUE(Read_Until(ch.out, got, "4. 保存信息并退出\n\n"));
+      std::filesystem::remove_all(d);
+      ASSERT_EQ(write(ch.in, "4\n", 2), 2);
+      close(ch.in);
+      Read_Until(ch.out, got, std::string(PAUSE_PROMPT) + "\n");
+      close(ch.out);
+      int st = 0;
+      waitpid(ch.pid, &st, 0);
+      EXPECT_EQ(got, Cls_Dumb() + Main_Page_Text() + Cls_Dumb() + NOT_SAVED + c.why + "。\n\n" +
+                         PAUSE_PROMPT + "\n");
+      EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 2) << st;
+      EXPECT_FALSE(Exists(d));
+      continue;
+    }
     Result r = Run_Piped(o, "4\n");
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err, FOREIGN_MESSAGE);
-    EXPECT_EQ(Read_File_Bytes(f), "\r\n\r\n");
-    struct stat st {};
-    ASSERT_EQ(stat(f.c_str(), &st), 0);
-    EXPECT_EQ(st.st_uid, 65534u);  // a user may not give a file away
-    EXPECT_EQ(st.st_mode & 07777, m.second) << std::oct << m.first;
+    Expect_Failed_Save(r, c.why, c.name, c.at_start);
+    chmod(d.c_str(), 0755);
+    if (c.place == file) {
+      EXPECT_EQ(Read_File_Bytes(f), OLD) << c.name;
+    }
+    EXPECT_EQ(Entries(d), before) << c.name;
   }
 }
 

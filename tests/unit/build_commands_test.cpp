@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "build/commands.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -15,6 +16,16 @@ TEST(BuildCommands, CompileLines) {
             "cmd /c\"\"D:\\tools\\bin\\g++.exe\" -g -o \"D:\\work\\hello.exe\" \"D:\\work\\hello.cpp\"\"");
   // Options go in as stored, spaces and all.
   EXPECT_EQ(Compile_Command("g", " -x ", "a.exe", "a.cpp"), "cmd /c\"\"g\"  -x  -g -o \"a.exe\" \"a.cpp\"\"");
+}
+
+// A path the compiler would take for an option gets "./" in front; the
+// compiler, the options and every other byte stay as they were.
+TEST(BuildCommands, PathsThatBeginWithADash) {
+  std::string dot = "." + platform::Separator();
+  EXPECT_EQ(Compile_Command("g", "-O2", "-test.exe", "-test.cpp"),
+            "cmd /c\"\"g\" -O2 -g -o \"" + dot + "-test.exe\" \"" + dot + "-test.cpp\"\"");
+  EXPECT_EQ(Compile_Command("-g++", "", "a-b.exe", "d/-x.cpp"),
+            "cmd /c\"\"-g++\" -g -o \"a-b.exe\" \"d/-x.cpp\"\"");
 }
 
 TEST(BuildCommands, LaunchLines) {

@@ -87,7 +87,7 @@ TEST(FormatSettings, CrLfBetweenValuesNoneAfter) {
 
 TEST_F(SettingsFile, SaveThenInitRoundTrips) {
   Set("D:\\工具\\g++.exe", " \"quoted\" ", "-O2 -Wall  ");
-  Save_Settings();
+  EXPECT_EQ(Save_Settings(), "");
   EXPECT_EQ(Slurp("velder_data.sg"), "D:\\工具\\g++.exe\r\n \"quoted\" \r\n-O2 -Wall  ");
   Set("x", "y", "z");
   Init();
@@ -119,19 +119,48 @@ TEST_F(SettingsFile, DirectoryOfThatNameIsNotLoadedAndGivesWayWhenEmpty) {
 
 TEST_F(SettingsFile, DirectoryWithContentsStaysAndNothingIsLeftBehind) {
   fs::create_directories("velder_data.sg/inner");
-  Save_Settings();
+  EXPECT_EQ(Save_Settings(), "设置文件 velder_data.sg 未能保存：它是一个不为空的目录。");
   EXPECT_TRUE(fs::is_directory("velder_data.sg/inner"));
   EXPECT_EQ(Entries(), std::vector<std::string>{"velder_data.sg"});
 }
 
-TEST_F(SettingsFile, LinkIsReplacedTargetUntouched) {
-  Set("a", "b", "c");
-  std::ofstream("target") << "precious";
-  fs::create_symlink("target", "velder_data.sg");
-  Save_Settings();
-  EXPECT_FALSE(fs::is_symlink("velder_data.sg"));
-  EXPECT_EQ(Slurp("velder_data.sg"), "a\r\nb\r\nc");
-  EXPECT_EQ(Slurp("target"), "precious");
+// A link to the user's own regular file stays a link, and its target (in
+// its own folder) gets the new content; any other link is left alone.
+TEST_F(SettingsFile, LinkKeptAndItsTargetReplaced) {
+  struct Case {
+    std::string link;  // where velder_data.sg points
+    std::string saved_at;  // the file that gets the settings; "" for none
+  } cases[] = {
+      {"target", "target"},
+      {"sub/target", "sub/target"},
+      {"hop", "target"},  // a link to a link
+      {"missing", ""},
+      {"sub", ""},  // a directory
+      {"loop", ""},
+  };
+  for (const Case& c : cases) {
+    fs::remove_all("sub");
+    for (std::string f : {"target", "hop", "loop", "missing", "velder_data.sg"}) fs::remove(f);
+    fs::create_directory("sub");
+    std::ofstream("target") << "precious";
+    std::ofstream("sub/target") << "precious";
+    fs::create_symlink("target", "hop");
+    fs::create_symlink("loop", "loop");
+    fs::create_symlink(c.link, "velder_data.sg");
+    Set("a", "b", "c");
+    std::string why = Save_Settings();
+    EXPECT_EQ(why.empty(), !c.saved_at.empty()) << c.link << ": " << why;
+    EXPECT_EQ(fs::read_symlink("velder_data.sg"), c.link);
+    for (std::string f : {"target", "sub/target"})
+      EXPECT_EQ(Slurp(f), f == c.saved_at ? "a\r\nb\r\nc" : "precious") << c.link << " " << f;
+    std::vector<std::string> left = Entries(), sub;
+    for (auto& e : fs::directory_iterator("sub")) sub.push_back(e.path().filename().string());
+    EXPECT_EQ(left.size(), 5u) << c.link;  // no temporary file left anywhere
+    EXPECT_EQ(sub, std::vector<std::string>{"target"}) << c.link;
+    Set("", "", "");
+    Init();
+    EXPECT_EQ(COM_PATH, c.saved_at.empty() ? "" : "a") << c.link;
+  }
 }
 
 TEST_F(SettingsFile, FailedWriteKeepsTheOldFile) {
@@ -195,15 +224,54 @@ TEST_F(SettingsFile, ReadHeadStopsAtTheThirdLineFeed) {
   };
   for (const Case& c : cases) {
     std::ofstream("f", std::ios::binary | std::ios::trunc) << c.file;
-    std::string head = "stale";
-    EXPECT_EQ(platform::Read_Head("f", 3, head), platform::Head::read);
-    EXPECT_EQ(head, c.head);
+    platform::Head h = platform::Read_Head("f", 3, SETTING_MAX);
+    EXPECT_EQ(h.kind, platform::Head::read);
+    EXPECT_EQ(h.content, c.head);
+    EXPECT_TRUE(h.dropped.empty());
   }
-  std::string head = "stale";
-  EXPECT_EQ(platform::Read_Head("missing", 3, head), platform::Head::unreadable);
-  EXPECT_EQ(head, "");
+  EXPECT_EQ(platform::Read_Head("missing", 3, SETTING_MAX).kind, platform::Head::unreadable);
   ASSERT_EQ(mkfifo("fifo", 0600), 0);
-  EXPECT_EQ(platform::Read_Head("fifo", 3, head), platform::Head::unreadable);
+  EXPECT_EQ(platform::Read_Head("fifo", 3, SETTING_MAX).kind, platform::Head::unreadable);
+}
+
+// A line longer than the limit keeps only its LF, wherever the blocks of
+// the read cut it; the lines after it are read as usual.
+TEST_F(SettingsFile, ReadHeadLeavesOutLongLines) {
+  const std::string BIG(100000, 'x');
+  const std::string MAX(SETTING_MAX, 'm');
+  struct Case {
+    std::string file, head;
+    std::vector<std::size_t> dropped;
+  } cases[] = {
+      {BIG + "\ng++\r\n-O2", "\ng++\r\n-O2", {0}},
+      {MAX + "\n" + MAX + "x\r\n" + BIG, MAX + "\n\n", {1, 2}},
+  };
+  for (const Case& c : cases) {
+    std::ofstream("f", std::ios::binary | std::ios::trunc) << c.file;
+    platform::Head h = platform::Read_Head("f", 3, SETTING_MAX);
+    EXPECT_EQ(h.kind, platform::Head::read);
+    EXPECT_EQ(h.content, c.head);
+    EXPECT_EQ(h.dropped, c.dropped);
+  }
+  // At start: the line named on standard error, its setting empty.
+  std::ofstream("velder_data.sg", std::ios::binary | std::ios::trunc) << "g++\n" + BIG + "\n-O2";
+  testing::internal::CaptureStderr();
+  Init();
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "velder: 设置文件 velder_data.sg 的第 2 行长于 32768 字节，未载入，ConsolePauser 路径为空。\n");
+  EXPECT_EQ(COM_PATH + "|" + CON_PATH + "|" + COM_SETTINGS, "g++||-O2");
+}
+
+// What the next start would not load is not written; the rest is, and
+// the save says which value it left out.
+TEST_F(SettingsFile, SaveLeavesOutValuesTooLongToLoad) {
+  const std::string LONG(SETTING_MAX + 1, 'o');
+  Set("g++", std::string(SETTING_MAX, 'p'), LONG);
+  EXPECT_EQ(Save_Settings(),
+            "编译选项长于 32768 字节，下次启动时无法载入，因此没有保存；其余设置已保存。");
+  EXPECT_EQ(Slurp("velder_data.sg"), "g++\r\n" + std::string(SETTING_MAX, 'p') + "\r\n");
+  Set(LONG, LONG, "");
+  EXPECT_NE(Save_Settings().find("编译器路径、ConsolePauser 路径长于"), std::string::npos);
 }
 
 }  // namespace

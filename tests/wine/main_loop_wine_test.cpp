@@ -89,6 +89,20 @@ TEST(WineMainLoop, EmptyDirectoryInThePlaceOfTheFileIsReplaced) {
   EXPECT_EQ(Dos_Attributes(d / "velder_data.sg"), "0x2");
 }
 
+// A save that cannot happen says why, on standard error and on the
+// screen, and ends with status 2 instead of the farewell.
+TEST(WineMainLoop, FolderWithContentsInThePlaceOfTheFileIsReported) {
+  Temp_Dir d;
+  std::filesystem::create_directories(d / "velder_data.sg/inner");
+  Result r = Run_Piped(Wine_In(d.path()), "4\r\n");
+  const std::string why = "设置文件 velder_data.sg 未能保存：它是一个不为空的目录。";
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("velder: " + why), std::string::npos) << r.err;
+  EXPECT_NE(r.out.find(Crlf(why + "\n\n")), std::string::npos) << r.out;
+  EXPECT_EQ(r.out.find("将在 3s 内退出"), std::string::npos);
+  EXPECT_TRUE(std::filesystem::is_directory(d / "velder_data.sg/inner"));
+}
+
 // In a console (Wine gives the program one under a pseudo-terminal) the
 // typing effect's single bytes must still come out as Chinese text, not
 // as one garbage character per byte.
