@@ -112,9 +112,11 @@ TEST(KeyAtThePause, IsTakenWhole) {
     ASSERT_TRUE(s.Wait_Raw()) << c.name;
     s.Type(c.bytes);
     ASSERT_TRUE(s.Wait_For("5. 返回\r\n\r\n")) << c.name << "\n" << s.out();
+    // The answer's echo, then the first line velder writes after it.
     s.Type("5\r");
-    ASSERT_TRUE(s.Wait_For(MAIN_END)) << c.name << "\n" << s.out();
+    ASSERT_TRUE(s.Wait_For("5\r\n") && s.Wait_For("\r\n")) << c.name << "\n" << s.out();
     EXPECT_EQ(s.out().find("输入不是自然数"), std::string::npos) << c.name << "\n" << s.out();
+    EXPECT_NE(s.out().find("Tarnwickshade\r\n"), std::string::npos) << c.name << "\n" << s.out();
   }
 }
 
