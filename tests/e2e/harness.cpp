@@ -109,6 +109,7 @@ Live::Live(Options o, Input how) : o_(std::move(o)), how_(how) {
   int in[2], out[2] = {-1, -1}, err[2];
   if (pipe(in) || (own_out && pipe(out)) || pipe(err)) throw std::runtime_error("pipe");
   pid_ = fork();
+  if (pid_ < 0) throw std::runtime_error("fork");
   if (pid_ == 0) {
     dup2(in[0], 0);
     dup2(own_out ? out[1] : o_.out_fd, 1);
@@ -222,7 +223,9 @@ void Live::Close_Output() {
   out_open_ = false;
 }
 
-void Live::Signal(int sig) { kill(pid_, sig); }
+void Live::Signal(int sig) {
+  if (!reaped_) kill(pid_, sig);
+}
 
 bool Live::Mode(struct termios& mode) {
   return how_ == Input::terminal && out_ >= 0 && tcgetattr(out_, &mode) == 0;
