@@ -198,7 +198,8 @@ bool Live::Wait_Raw() {
 
 void Live::Watch(double seconds) {
   Clock::time_point t = Clock::now();
-  while (Since(t) < seconds && !Past_Deadline()) Pump(std::min(50, static_cast<int>(seconds * 1000) + 1));
+  int ms = std::min(50, static_cast<int>(seconds * 1000) + 1);
+  while (Since(t) < seconds && !Past_Deadline()) Pump(ms);
 }
 
 void Live::Type(const std::string& bytes) {

@@ -488,7 +488,8 @@ TEST_P(Key_At_Pause, ArrowAtThePausersPauseEndsOnlyThat) {
                        {"^Up", "启动成功！"}}));
   ASSERT_TRUE(s.Wait_Screen(PAUSE_PROMPT, 2)) << s.Screen();
   usleep(500000);
-  EXPECT_EQ(s.Screen().find(MAIN), std::string::npos) << "velder's pause ended by itself:\n" << s.Screen();
+  EXPECT_EQ(s.Screen().find(MAIN), std::string::npos)
+      << "velder's pause ended by itself:\n" << s.Screen();
   EXPECT_TRUE(Server::Has_Flag(s.Stty(), "-icanon"));
   ASSERT_TRUE(Play(s, {{"=x", MAIN}, {"4", ""}}));
   s.Shell("echo \"status=$?\"");
@@ -499,4 +500,3 @@ INSTANTIATE_TEST_SUITE_P(Shells, Key_At_Pause, testing::Values("bash", "dash"),
                          [](const testing::TestParamInfo<std::string>& i) { return i.param; });
 
 }  // namespace
-

@@ -30,7 +30,8 @@ TEST(KeyLength, WholeKeysAndKeysThatGoOn) {
            Case{"\x80", 1}, Case{"\xff", 1}, Case{"\xc0\x80", 1},
            // A sequence cut short by a control byte or another Esc.
            Case{"\x1b[1\r", 3}, Case{"\x1b[\x1b[A", 2}}) {
-    EXPECT_EQ(platform::Key_Length(c.bytes), c.length) << testing::PrintToString(std::string(c.bytes));
+    EXPECT_EQ(platform::Key_Length(c.bytes), c.length)
+        << testing::PrintToString(std::string(c.bytes));
   }
 }
 
