@@ -16,6 +16,14 @@ bool Read_Line(std::string& s);
 // by Read_Line. False when there is none.
 bool Take_Buffered_Byte(char& c);
 
+// How many bytes the key at the start of s takes: one key press sends an
+// escape sequence (ESC [ ... final byte, ESC O x, Alt+key as ESC and the
+// key), a whole UTF-8 character, or one byte. A result of s.size() or
+// less is the length of that key; a larger one says that the key goes on
+// and needs at least that many bytes. A byte that cannot belong to the
+// key ends it before that byte. s is not empty.
+std::size_t Key_Length(const std::string& s);
+
 bool Stdin_Is_Terminal();
 
 // Per platform: reads up to n bytes of standard input (on a Windows

@@ -3,7 +3,9 @@
 #include <csignal>
 #include <cstdio>
 #include <iostream>
+#include <string>
 
+#include <poll.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -113,12 +115,48 @@ void Unguard_Signals() {
     if (installed[i]) sigaction(GUARDED[i], &saved_actions[i], nullptr);
 }
 
+// How long the rest of a key may take after its first byte. A terminal
+// sends the bytes of one key press (an arrow's ESC [ A, a Chinese
+// character's three bytes) in one write, so they are there at once, even
+// through a loaded machine or a remote login; only a lone Esc waits this
+// long, and a person cannot press a second key within it.
+const int KEY_REST_MS = 100;
+
+// One more byte of standard input, if one comes within KEY_REST_MS.
+bool Byte_Soon(char& c) {
+  pollfd p = {STDIN_FILENO, POLLIN, 0};
+  int r;
+  do r = poll(&p, 1, KEY_REST_MS);
+  while (r < 0 && errno == EINTR);
+  return r > 0 && Read_Raw(&c, 1) == 1;
+}
+
+// Takes one whole key, its first byte given: the rest from the bytes the
+// line reader holds, then from the terminal, so that none of it is left
+// to land in front of the next answer.
+void Take_Rest_Of_Key(char first) {
+  std::string key(1, first);
+  char c;
+  while (Key_Length(key) > key.size() && (Take_Buffered_Byte(c) || Byte_Soon(c))) key += c;
+}
+
+// Waits for one key and takes it whole.
+void Read_Key() {
+  char c;
+  if (Read_Raw(&c, 1) == 1) Take_Rest_Of_Key(c);
+}
+
 // Shows the prompt and waits for one key, with echo and line mode off.
 // The mode is changed before the prompt appears, so that a key pressed
 // as soon as it is seen is never echoed.
 void Prompt_And_Wait() {
   char c;
-  if (Take_Buffered_Byte(c) || tcgetattr(STDIN_FILENO, &found_mode) != 0) {
+  if (Take_Buffered_Byte(c)) {
+    Take_Rest_Of_Key(c);
+    Write_All(PAUSE_PROMPT, sizeof PAUSE_PROMPT - 1);
+    return;
+  }
+  if (tcgetattr(STDIN_FILENO, &found_mode) != 0) {
     Write_All(PAUSE_PROMPT, sizeof PAUSE_PROMPT - 1);
     return;
   }
@@ -136,7 +174,7 @@ void Prompt_And_Wait() {
   // program that sets the terminal's mode does.
   bool is_raw = tcsetattr(STDIN_FILENO, TCSANOW, &key_mode) == 0;
   Write_All(PAUSE_PROMPT, sizeof PAUSE_PROMPT - 1);
-  if (is_raw) Read_Raw(&c, 1);
+  if (is_raw) Read_Key();
   sigprocmask(SIG_BLOCK, &guarded, &old);
   if (is_raw) Set_Mode_Quietly(found_mode);
   Unguard_Signals();

@@ -78,42 +78,6 @@ TEST(Faults, FileSizeLimitKeepsTheOldFile) {
   EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), NEW);
 }
 
-// One velder with its standard input and output on pipes.
-struct Child {
-  pid_t pid;
-  int in, out;
-};
-
-Child Start(const std::string& cwd) {
-  int in[2], out[2];
-  if (pipe(in) || pipe(out)) throw std::runtime_error("pipe");
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    int null = open("/dev/null", O_WRONLY);
-    dup2(null, 2);
-    for (int fd : {in[0], in[1], out[0], out[1], null}) close(fd);
-    if (chdir(cwd.c_str()) != 0) _exit(126);
-    execl(VELDER_BIN, VELDER_BIN, static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(in[0]);
-  close(out[1]);
-  return {pid, in[1], out[0]};
-}
-
-// Reads standard output until it holds text; false if it ends first.
-bool Read_Until(int fd, std::string& got, const std::string& text) {
-  char buf[4096];
-  while (got.find(text) == std::string::npos) {
-    ssize_t k = read(fd, buf, sizeof buf);
-    if (k <= 0) return false;
-    got.append(buf, static_cast<std::size_t>(k));
-  }
-  return true;
-}
-
 using Clock = std::chrono::steady_clock;
 
 // Seconds from sending "4" to the first byte of the farewell, which
@@ -121,18 +85,12 @@ using Clock = std::chrono::steady_clock;
 double Time_To_Farewell() {
   Temp_Dir d;
   Write_File_Bytes(d / "velder_data.sg", OLD);
-  Child c = Start(d.path());
-  std::string got;
-  Read_Until(c.out, got, "4. 保存信息并退出\n\n");
+  Live s(In(d.path()), Input::pipe);
+  s.Wait_For("4. 保存信息并退出\n\n");
   auto t0 = Clock::now();
-  if (write(c.in, "4\n", 2) != 2) ADD_FAILURE() << "write";
-  Read_Until(c.out, got, "将");
-  double t = std::chrono::duration<double>(Clock::now() - t0).count();
-  kill(c.pid, SIGKILL);
-  waitpid(c.pid, nullptr, 0);
-  close(c.in);
-  close(c.out);
-  return t;
+  s.Type("4\n");
+  s.Wait_For("将");
+  return std::chrono::duration<double>(Clock::now() - t0).count();
 }
 
 class KillDuringSave : public testing::TestWithParam<int> {};
@@ -147,16 +105,12 @@ TEST_P(KillDuringSave, LeavesTheOldOrTheNewFileWhole) {
   for (int i = 0; i < RUNS; ++i) {
     Temp_Dir d;
     Write_File_Bytes(d / "velder_data.sg", OLD);
-    Child c = Start(d.path());
-    std::string got;
-    ASSERT_TRUE(Read_Until(c.out, got, "4. 保存信息并退出\n\n"));
-    ASSERT_EQ(write(c.in, "4\n", 2), 2);
+    Live s(In(d.path()), Input::pipe);
+    ASSERT_TRUE(s.Wait_For("4. 保存信息并退出\n\n"));
+    s.Type("4\n");
     std::this_thread::sleep_for(std::chrono::duration<double>(delay(rng)));
-    kill(c.pid, SIGKILL);
-    int st = 0;
-    waitpid(c.pid, &st, 0);
-    close(c.in);
-    close(c.out);
+    s.Signal(SIGKILL);
+    s.End();
     std::string now = Read_File_Bytes(d / "velder_data.sg");
     ASSERT_TRUE(std::filesystem::is_regular_file(d / "velder_data.sg")) << "seed " << seed;
     ASSERT_TRUE(now == OLD || now == NEW) << "seed " << seed << " run " << i << ": " << now;
@@ -518,17 +472,12 @@ TEST(SettingsFile, HugeFileReadsOnlyItsThreeLines) {
   std::string f = d / "velder_data.sg";
   Write_File_Bytes(f, "/big/g++\n/big/pauser\r\n-O3\n");
   ASSERT_EQ(truncate(f.c_str(), HOLE), 0);
-  Child c = Start(d.path());
-  std::string got;
-  ASSERT_TRUE(Read_Until(c.out, got, "4. 保存信息并退出\n\n"));
-  long long read_bytes = Bytes_Read(c.pid);
-  ASSERT_EQ(write(c.in, "4\n", 2), 2);
-  close(c.in);
-  Read_Until(c.out, got, FAREWELL);
-  close(c.out);
-  int st = 0;
-  waitpid(c.pid, &st, 0);
-  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << st;
+  Live s(In(d.path()), Input::pipe);
+  ASSERT_TRUE(s.Wait_For("4. 保存信息并退出\n\n"));
+  long long read_bytes = Bytes_Read(s.pid());
+  s.Type("4\n");
+  s.Close_Input();
+  EXPECT_EQ(s.End().status, 0);
   EXPECT_EQ(Read_File_Bytes(f), "/big/g++\r\n/big/pauser\r\n-O3");
   // Whatever the loader and the runtime read, far less than the hole.
   if (read_bytes < 0) GTEST_SKIP() << "!!! SKIPPED: no /proc/PID/io to count the bytes read";
@@ -543,18 +492,14 @@ TEST(Output, ReaderGoneStillSaves) {
   for (bool read_first : {true, false}) {
     Temp_Dir d;
     Write_File_Bytes(d / "velder_data.sg", OLD);
-    Child c = Start(d.path());
-    std::string got;
+    Live s(In(d.path()), Input::pipe);
     if (read_first) {
-      ASSERT_TRUE(Read_Until(c.out, got, "4. 保存信息并退出\n\n"));
+      ASSERT_TRUE(s.Wait_For("4. 保存信息并退出\n\n"));
     }
-    close(c.out);
-    std::string input = "3\n3\n-O2 -Wall\n5\n4\n";
-    ASSERT_EQ(write(c.in, input.data(), input.size()), static_cast<ssize_t>(input.size()));
-    close(c.in);
-    int st = 0;
-    waitpid(c.pid, &st, 0);
-    EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << st;
+    s.Close_Output();
+    s.Type("3\n3\n-O2 -Wall\n5\n4\n");
+    s.Close_Input();
+    EXPECT_EQ(s.End().status, 0);
     EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), "/old/g++\r\n/old/pauser\r\n-O2 -Wall");
   }
 }
@@ -565,8 +510,7 @@ TEST(Output, NonBlockingFullPipeLosesNothing) {
   Temp_Dir d, e;
   std::string input = "3\n4\n5\n4\n";
   std::string plain = Run_Piped(In(e.path()), input).out;
-  int in[2], out[2];
-  ASSERT_EQ(pipe(in), 0);
+  int out[2];
   ASSERT_EQ(pipe(out), 0);
   fcntl(out[0], F_SETPIPE_SZ, 4096);
   fcntl(out[1], F_SETFL, fcntl(out[1], F_GETFL) | O_NONBLOCK);
@@ -578,19 +522,12 @@ TEST(Output, NonBlockingFullPipeLosesNothing) {
     fill.append(block, 0, static_cast<std::size_t>(k));
   }
   ASSERT_FALSE(fill.empty());
-  ASSERT_EQ(write(in[1], input.data(), input.size()), static_cast<ssize_t>(input.size()));
-  close(in[1]);
-  pid_t pid = fork();
-  if (pid == 0) {
-    dup2(in[0], 0);
-    dup2(out[1], 1);
-    for (int fd : {in[0], out[0], out[1]}) close(fd);
-    if (chdir(d.path().c_str()) != 0) _exit(126);
-    execl(VELDER_BIN, VELDER_BIN, static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  close(in[0]);
+  Options o = In(d.path());
+  o.out_fd = out[1];
+  Live s(o, Input::pipe);
   close(out[1]);
+  s.Type(input);
+  s.Close_Input();
   usleep(500000);  // velder meets the full pipe
   std::string got;
   char buf[4096];
@@ -601,9 +538,7 @@ TEST(Output, NonBlockingFullPipeLosesNothing) {
     got.append(buf, static_cast<std::size_t>(k));
   }
   close(out[0]);
-  int st = 0;
-  waitpid(pid, &st, 0);
-  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << st;
+  EXPECT_EQ(s.End().status, 0);
   EXPECT_EQ(got, fill + plain);
 }
 

@@ -1,5 +1,6 @@
 #include "harness.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -50,6 +51,7 @@ int Decode_Status(int st) {
   for (const auto& a : o.args) argv.push_back(const_cast<char*>(a.c_str()));
   argv.push_back(nullptr);
   signal(SIGPIPE, SIG_DFL);
+  for (int sig : o.ignored) signal(sig, SIG_IGN);
   execv(o.program.c_str(), argv.data());
   _exit(127);
 }
@@ -80,113 +82,210 @@ void Check_No_Sanitizer_Report(const Result& r) {
       ADD_FAILURE() << "sanitizer report:\n" << *s;
 }
 
-void Finish(pid_t pid, Result& r, Clock::time_point t0, bool kill_first) {
-  if (kill_first) kill(pid, SIGKILL);
-  int st = 0;
-  waitpid(pid, &st, 0);
-  r.seconds = Since(t0);
-  r.status = Decode_Status(st);
-  Check_No_Sanitizer_Report(r);
+void Close(int& fd) {
+  if (fd >= 0) close(fd);
+  fd = -1;
 }
 
 }  // namespace
 
-Result Run_Piped(Options o, std::string input) {
+Live::Live(Options o, Input how) : o_(std::move(o)), how_(how) {
   signal(SIGPIPE, SIG_IGN);
-  int in[2], out[2], err[2];
-  if (pipe(in) || pipe(out) || pipe(err)) throw std::runtime_error("pipe");
-  Clock::time_point t0 = Clock::now();
-  pid_t pid = fork();
-  if (pid == 0) {
+  t0_ = Clock::now();
+  if (how_ == Input::terminal) {
+    struct winsize ws {};
+    ws.ws_row = 40;
+    ws.ws_col = 120;
+    int master = -1;
+    pid_ = forkpty(&master, nullptr, nullptr, &ws);
+    if (pid_ < 0) throw std::runtime_error("forkpty");
+    if (pid_ == 0) Exec_Child(o_);
+    Set_Nonblock(master);
+    in_ = out_ = master;
+    out_open_ = true;
+    return;
+  }
+  bool own_out = o_.out_fd < 0;
+  int in[2], out[2] = {-1, -1}, err[2];
+  if (pipe(in) || (own_out && pipe(out)) || pipe(err)) throw std::runtime_error("pipe");
+  pid_ = fork();
+  if (pid_ < 0) throw std::runtime_error("fork");
+  if (pid_ == 0) {
     dup2(in[0], 0);
-    dup2(out[1], 1);
+    dup2(own_out ? out[1] : o_.out_fd, 1);
     dup2(err[1], 2);
-    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1]}) close(fd);
-    Exec_Child(o);
+    for (int fd : {in[0], in[1], out[0], out[1], err[0], err[1], o_.out_fd})
+      if (fd > 2) close(fd);
+    Exec_Child(o_);
   }
   close(in[0]);
-  close(out[1]);
   close(err[1]);
-  for (int fd : {in[1], out[0], err[0]}) Set_Nonblock(fd);
-  Result r;
-  std::size_t sent = 0;
-  int wfd = in[1];
-  if (input.empty()) {
-    close(wfd);
-    wfd = -1;
+  if (own_out) close(out[1]);
+  in_ = in[1];
+  out_ = out[0];
+  err_ = err[0];
+  for (int fd : {in_, out_, err_})
+    if (fd >= 0) Set_Nonblock(fd);
+  out_open_ = own_out;
+  err_open_ = true;
+}
+
+Live::~Live() {
+  if (!reaped_) {
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
   }
-  bool out_open = true, err_open = true;
-  while (out_open || err_open) {
-    if (Since(t0) > o.timeout) {
-      r.timed_out = true;
-      break;
+  if (how_ == Input::terminal) in_ = -1;  // the master, closed once as out_
+  Close(in_);
+  Close(out_);
+  Close(err_);
+}
+
+bool Live::Past_Deadline() {
+  if (Since(t0_) <= o_.timeout) return false;
+  r_.timed_out = true;
+  return true;
+}
+
+// Writes what was typed, as far as the program makes room for it.
+void Live::Send() {
+  while (in_ >= 0 && !pending_.empty()) {
+    ssize_t k = write(in_, pending_.data(), pending_.size());
+    if (k > 0) {
+      pending_.erase(0, static_cast<std::size_t>(k));
+      continue;
     }
-    pollfd fds[3] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}, {wfd, POLLOUT, 0}};
-    poll(fds, wfd >= 0 ? 3 : 2, 100);
-    if (out_open) out_open = Drain(out[0], r.out);
-    if (err_open) err_open = Drain(err[0], r.err);
-    if (wfd >= 0 && (fds[2].revents & (POLLOUT | POLLERR | POLLHUP))) {
-      ssize_t k = write(wfd, input.data() + sent, input.size() - sent);
-      if (k > 0) sent += static_cast<std::size_t>(k);
-      if ((k < 0 && errno != EAGAIN) || sent == input.size()) {
-        close(wfd);
-        wfd = -1;
-      }
-    }
+    if (k < 0 && (errno == EAGAIN || errno == EINTR)) return;
+    pending_.clear();  // the reader has gone
+    if (how_ == Input::pipe) Close(in_);
   }
-  if (wfd >= 0) close(wfd);
-  close(out[0]);
-  close(err[0]);
-  Finish(pid, r, t0, r.timed_out);
-  return r;
+  if (closing_ && how_ == Input::pipe) Close(in_);
+}
+
+// Waits up to ms for output, or for room for the input, and takes both.
+void Live::Pump(int ms) {
+  pollfd fds[3];
+  nfds_t n = 0;
+  if (out_open_) fds[n++] = {out_, POLLIN, 0};
+  if (err_open_) fds[n++] = {err_, POLLIN, 0};
+  if (in_ >= 0 && !pending_.empty() && in_ != out_) fds[n++] = {in_, POLLOUT, 0};
+  poll(fds, n, ms);
+  if (out_open_) out_open_ = Drain(out_, r_.out);
+  if (err_open_) err_open_ = Drain(err_, r_.err);
+  Send();
+}
+
+bool Live::Wait_For(const std::string& text) { return Wait_For_Any({text}) == 0; }
+
+int Live::Wait_For_Any(const std::vector<std::string>& texts) {
+  for (;;) {
+    std::size_t first = std::string::npos;
+    int which = -1;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      std::size_t at = r_.out.find(texts[i], from_);
+      if (at < first) first = at, which = static_cast<int>(i);
+    }
+    if (which >= 0) {
+      from_ = first + texts[static_cast<std::size_t>(which)].size();
+      return which;
+    }
+    if (!out_open_ || Past_Deadline()) return -1;
+    Pump(50);
+  }
+}
+
+bool Live::Wait_Raw() {
+  for (;;) {
+    struct termios mode {};
+    if (Mode(mode) && !(mode.c_lflag & ICANON)) return true;
+    if (!out_open_ || Past_Deadline()) return false;
+    Pump(50);
+  }
+}
+
+void Live::Watch(double seconds) {
+  Clock::time_point t = Clock::now();
+  int ms = std::min(50, static_cast<int>(seconds * 1000) + 1);
+  while (Since(t) < seconds && !Past_Deadline()) Pump(ms);
+}
+
+void Live::Type(const std::string& bytes) {
+  pending_ += bytes;
+  Send();
+}
+
+void Live::Close_Input() {
+  if (how_ == Input::terminal) {
+    Close(out_);
+    in_ = -1;
+    out_open_ = false;
+    return;
+  }
+  closing_ = true;
+  Send();
+}
+
+void Live::Close_Output() {
+  if (how_ == Input::terminal) return;
+  Close(out_);
+  out_open_ = false;
+}
+
+void Live::Signal(int sig) {
+  if (!reaped_) kill(pid_, sig);
+}
+
+bool Live::Mode(struct termios& mode) {
+  return how_ == Input::terminal && out_ >= 0 && tcgetattr(out_, &mode) == 0;
+}
+
+bool Live::Running() {
+  int st = 0;
+  if (!reaped_ && waitpid(pid_, &st, WNOHANG) == pid_) {
+    reaped_ = true;
+    r_.status = Decode_Status(st);
+    r_.seconds = Since(t0_);
+  }
+  return !reaped_;
+}
+
+Result Live::End() {
+  while ((out_open_ || err_open_) && !Past_Deadline()) Pump(100);
+  while (Running() && !Past_Deadline()) usleep(1000);
+  if (Running()) {
+    kill(pid_, SIGKILL);
+    int st = 0;
+    waitpid(pid_, &st, 0);
+    reaped_ = true;
+    r_.status = Decode_Status(st);
+    r_.seconds = Since(t0_);
+  }
+  Check_No_Sanitizer_Report(r_);
+  return r_;
+}
+
+Result Run_Piped(Options o, std::string input) {
+  Live s(std::move(o), Input::pipe);
+  s.Type(input);
+  s.Close_Input();
+  return s.End();
 }
 
 Result Run_Pty(Options o, std::vector<Step> steps) {
-  int master = -1;
-  struct winsize ws {};
-  ws.ws_row = 40;
-  ws.ws_col = 120;
-  Clock::time_point t0 = Clock::now();
-  pid_t pid = forkpty(&master, nullptr, nullptr, &ws);
-  if (pid < 0) throw std::runtime_error("forkpty");
-  if (pid == 0) Exec_Child(o);
-  Set_Nonblock(master);
-  Result r;
-  std::size_t step = 0, from = 0;
-  Clock::time_point due{};  // when the current step's delay began
-  bool open = true;
-  while (open) {
-    if (Since(t0) > o.timeout) {
-      r.timed_out = true;
-      break;
-    }
-    pollfd fd = {master, POLLIN, 0};
-    poll(&fd, 1, 50);
-    open = Drain(master, r.out);
-    while (step < steps.size()) {
-      std::size_t at = r.out.find(steps[step].expect, from);
-      if (steps[step].optional && step + 1 < steps.size() &&
-          r.out.find(steps[step + 1].expect, from) < at) {
-        ++step;
-        continue;
-      }
-      if (at == std::string::npos) break;
-      struct termios mode {};
-      if (steps[step].raw && (tcgetattr(master, &mode) != 0 || (mode.c_lflag & ICANON))) break;
-      if (steps[step].delay > 0) {
-        if (due == Clock::time_point{}) due = Clock::now();
-        if (Since(due) < steps[step].delay) break;
-        due = Clock::time_point{};
-      }
-      from = at + steps[step].expect.size();
-      const std::string& s = steps[step].send;
-      if (!s.empty() && write(master, s.data(), s.size()) < 0) break;
-      ++step;
-    }
+  Live s(std::move(o), Input::terminal);
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    // An optional step is passed over when the next one's text shows first.
+    bool optional = steps[i].optional && i + 1 < steps.size();
+    int k = s.Wait_For_Any(optional ? std::vector<std::string>{steps[i].expect, steps[i + 1].expect}
+                                    : std::vector<std::string>{steps[i].expect});
+    if (k < 0) break;
+    i += static_cast<std::size_t>(k);
+    const Step& st = steps[i];
+    if (st.raw && !s.Wait_Raw()) break;
+    if (st.delay > 0) s.Watch(st.delay);
+    s.Type(st.send);
   }
-  close(master);
-  Finish(pid, r, t0, r.timed_out);
-  return r;
+  return s.End();
 }
 
 Temp_Dir::Temp_Dir() {

@@ -3,7 +3,10 @@
 // every byte it writes.
 #pragma once
 
+#include <chrono>
 #include <string>
+
+#include <sys/types.h>
 #include <utility>
 #include <vector>
 
@@ -22,6 +25,8 @@ struct Options {
   std::string program = VELDER_BIN;
   std::vector<std::string> args;
   double timeout = 60;
+  std::vector<int> ignored;  // signals ignored at the start, as nohup or trap '' leave them
+  int out_fd = -1;           // on a pipe run: standard output this descriptor, not collected
 };
 
 // Options for a run in working directory cwd.
@@ -46,6 +51,67 @@ Result Run_Piped(Options o, std::string input);
 
 // Standard input and output are one pseudo-terminal.
 Result Run_Pty(Options o, std::vector<Step> steps);
+
+// How a live run's standard input and output reach the program: pipes
+// (standard error a pipe of its own), or one pseudo-terminal of 40 rows
+// and 120 columns.
+enum class Input { pipe, terminal };
+
+struct termios;
+
+// One program, started as Run_Piped and Run_Pty start it, then watched
+// and driven as it runs. Everything it writes is collected as it comes;
+// every wait ends at the run's timeout, counted from the start. The
+// program is killed, if it still runs, when the object goes.
+class Live {
+ public:
+  Live(Options o, Input how);
+  ~Live();
+  Live(const Live&) = delete;
+  Live& operator=(const Live&) = delete;
+
+  // Waits until the output shows text after where the last wait matched.
+  // False if the output ends or the time is up first.
+  bool Wait_For(const std::string& text);
+  // The same for whichever of texts shows first: its index, or -1.
+  int Wait_For_Any(const std::vector<std::string>& texts);
+  // Waits until the terminal has left line mode, as the key wait leaves it.
+  bool Wait_Raw();
+  // Goes on collecting the output for that many seconds.
+  void Watch(double seconds);
+  // Bytes as typed: written at once, or as the program makes room.
+  void Type(const std::string& bytes);
+  // On a pipe: the end of the input, once everything typed is written.
+  // On a terminal: the terminal goes away, as when its window is closed.
+  void Close_Input();
+  // The reader of standard output goes away (a pipe run).
+  void Close_Output();
+  void Signal(int sig);
+  // The terminal's mode as the program sees it; false on a pipe run.
+  bool Mode(struct termios& mode);
+  bool Running();
+  pid_t pid() const { return pid_; }
+  const std::string& out() const { return r_.out; }
+  // Waits for the end of the output, then of the program (killed once the
+  // time is up), and returns all of it.
+  Result End();
+
+ private:
+  bool Past_Deadline();
+  void Pump(int ms);
+  void Send();
+  void Close_In_Fd();
+
+  Options o_;
+  Input how_;
+  pid_t pid_ = -1;
+  int in_ = -1, out_ = -1, err_ = -1;  // on a terminal in_ and out_ are the master
+  bool out_open_ = false, err_open_ = false, closing_ = false, reaped_ = false;
+  std::string pending_;  // typed, not yet written
+  std::size_t from_ = 0;  // where the next wait looks
+  std::chrono::steady_clock::time_point t0_;
+  Result r_;
+};
 
 // A fresh directory under the system's temporary directory, removed with
 // its contents when the object goes.

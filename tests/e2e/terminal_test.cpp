@@ -1,80 +1,64 @@
 // A signal that ends the program during a pause's key wait (echo and
 // line mode off) leaves the terminal as it found it; a signal ignored when
 // velder started stays ignored; a terminal that has gone ends the input.
+// The pause takes one key press whole, however many bytes it sends.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <csignal>
 #include <cstring>
-#include <thread>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <termios.h>
-#include <unistd.h>
 
 #include "harness.h"
 
 namespace {
 
-// Reads the terminal until it shows text; false on a time-out or its end.
-bool Wait_For(int master, std::string& shown, const std::string& text) {
-  auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (shown.find(text) == std::string::npos) {
-    if (std::chrono::steady_clock::now() > until) return false;
-    pollfd p = {master, POLLIN, 0};
-    if (poll(&p, 1, 100) <= 0) continue;
-    char buf[4096];
-    ssize_t k = read(master, buf, sizeof buf);
-    if (k <= 0) return false;
-    shown.append(buf, static_cast<std::size_t>(k));
-  }
-  return true;
+const tcflag_t MODE = ICANON | ECHO;
+
+// velder on a pseudo-terminal of its own, SIGHUP ignored as nohup leaves
+// it or not.
+Options On_A_Terminal(const Temp_Dir& d, bool ignore_hangup = false) {
+  Options o = In(d.path());
+  o.env = {{"TERM", "xterm"}};
+  if (ignore_hangup) o.ignored = {SIGHUP};
+  return o;
 }
 
-const tcflag_t MODE = ICANON | ECHO;
+// The settings menu, then the About screen, which ends with the pause.
+void To_The_Pause(Live& s) {
+  ASSERT_TRUE(s.Wait_For("4. 保存信息并退出\r\n\r\n")) << s.out();
+  s.Type("3\r");
+  ASSERT_TRUE(s.Wait_For("5. 返回\r\n\r\n")) << s.out();
+  s.Type("4\r");
+  ASSERT_TRUE(s.Wait_For(PAUSE_PROMPT)) << s.out();
+}
 
 class SignalDuringPause : public testing::TestWithParam<int> {};
 
 TEST_P(SignalDuringPause, RestoresLineModeAndEcho) {
   int sig = GetParam();
   Temp_Dir d;
-  int master = -1;
-  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-  ASSERT_GE(pid, 0);
-  if (pid == 0) {
-    if (chdir(d.path().c_str()) != 0) _exit(126);
-    setenv("TERM", "xterm", 1);
-    execl(VELDER_BIN, VELDER_BIN, static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  std::string shown;
-  ASSERT_TRUE(Wait_For(master, shown, "4. 保存信息并退出\r\n\r\n")) << shown;
+  Live s(On_A_Terminal(d), Input::terminal);
+  ASSERT_TRUE(s.Wait_For("4. 保存信息并退出\r\n\r\n")) << s.out();
   // On Linux the master reports the mode of the terminal's program side.
   termios before{};
-  ASSERT_EQ(tcgetattr(master, &before), 0);
+  ASSERT_TRUE(s.Mode(before));
   EXPECT_EQ(before.c_lflag & MODE, MODE);
-  // The settings menu, then the About screen, which ends with the pause.
-  ASSERT_EQ(write(master, "3\r", 2), 2);
-  ASSERT_TRUE(Wait_For(master, shown, "5. 返回\r\n\r\n")) << shown;
-  ASSERT_EQ(write(master, "4\r", 2), 2);
-  ASSERT_TRUE(Wait_For(master, shown, PAUSE_PROMPT)) << shown;
+  s.Type("3\r");
+  ASSERT_TRUE(s.Wait_For("5. 返回\r\n\r\n")) << s.out();
+  s.Type("4\r");
+  ASSERT_TRUE(s.Wait_For(PAUSE_PROMPT)) << s.out();
   termios raw{};
-  ASSERT_EQ(tcgetattr(master, &raw), 0);
+  ASSERT_TRUE(s.Mode(raw));
   EXPECT_EQ(raw.c_lflag & MODE, 0u) << "the pause waits with echo and line mode off";
 
-  kill(pid, sig);
-  int st = 0;
-  waitpid(pid, &st, 0);
-  EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == sig) << st;
+  s.Signal(sig);
+  EXPECT_EQ(s.End().status, 128 + sig);
   termios after{};
-  ASSERT_EQ(tcgetattr(master, &after), 0);
+  ASSERT_TRUE(s.Mode(after));
   EXPECT_EQ(after.c_lflag, before.c_lflag);
   EXPECT_EQ(after.c_lflag & MODE, MODE);
   EXPECT_EQ(std::memcmp(after.c_cc, before.c_cc, sizeof after.c_cc), 0);
-  close(master);
 }
 
 INSTANTIATE_TEST_SUITE_P(Signals, SignalDuringPause, testing::Values(SIGINT, SIGTERM, SIGHUP),
@@ -82,56 +66,20 @@ INSTANTIATE_TEST_SUITE_P(Signals, SignalDuringPause, testing::Values(SIGINT, SIG
                            return std::string(sigabbrev_np(i.param));
                          });
 
-// velder on a new pseudo-terminal, SIGHUP ignored as nohup leaves it.
-pid_t Start_Ignoring_Hangup(const Temp_Dir& d, int& master) {
-  pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
-  if (pid == 0) {
-    if (chdir(d.path().c_str()) != 0) _exit(126);
-    setenv("TERM", "xterm", 1);
-    signal(SIGHUP, SIG_IGN);
-    execl(VELDER_BIN, VELDER_BIN, static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  return pid;
-}
-
-// Waits up to a minute for the child; its status, or -1.
-int Wait_Exit(pid_t pid) {
-  for (int i = 0; i < 600; ++i) {
-    int st = 0;
-    if (waitpid(pid, &st, WNOHANG) == pid) return st;
-    usleep(100000);
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-  return -1;
-}
-
 TEST(IgnoredSignals, HangUpStaysIgnoredAtThePause) {
   Temp_Dir d;
-  int master = -1;
-  pid_t pid = Start_Ignoring_Hangup(d, master);
-  ASSERT_GE(pid, 0);
-  std::string shown;
-  ASSERT_TRUE(Wait_For(master, shown, "4. 保存信息并退出\r\n\r\n")) << shown;
-  ASSERT_EQ(write(master, "3\r", 2), 2);
-  ASSERT_TRUE(Wait_For(master, shown, "5. 返回\r\n\r\n")) << shown;
-  ASSERT_EQ(write(master, "4\r", 2), 2);
-  ASSERT_TRUE(Wait_For(master, shown, PAUSE_PROMPT)) << shown;
-  kill(pid, SIGHUP);
-  usleep(300000);
-  int st = 0;
-  EXPECT_EQ(waitpid(pid, &st, WNOHANG), 0) << "ended by an ignored SIGHUP";
+  Live s(On_A_Terminal(d, true), Input::terminal);
+  To_The_Pause(s);
+  s.Signal(SIGHUP);
+  s.Watch(0.3);
+  EXPECT_TRUE(s.Running()) << "ended by an ignored SIGHUP";
   termios raw{};
-  ASSERT_EQ(tcgetattr(master, &raw), 0);
+  ASSERT_TRUE(s.Mode(raw));
   EXPECT_EQ(raw.c_lflag & MODE, 0u) << "still waiting for the key";
-  ASSERT_EQ(write(master, "x", 1), 1);
-  std::string after;
-  ASSERT_TRUE(Wait_For(master, after, "5. 返回\r\n\r\n")) << after;
-  kill(pid, SIGTERM);
-  st = Wait_Exit(pid);
-  EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == SIGTERM) << st;
-  close(master);
+  s.Type("x");
+  ASSERT_TRUE(s.Wait_For("5. 返回\r\n\r\n")) << s.out();
+  s.Signal(SIGTERM);
+  EXPECT_EQ(s.End().status, 128 + SIGTERM);
 }
 
 // The terminal goes away (its window closed) while SIGHUP is ignored:
@@ -139,15 +87,65 @@ TEST(IgnoredSignals, HangUpStaysIgnoredAtThePause) {
 TEST(IgnoredSignals, TerminalThatHasGoneEndsTheInput) {
   Temp_Dir d;
   Write_File_Bytes(d / "velder_data.sg", "/old/g++\r\n\r\n");
-  int master = -1;
-  pid_t pid = Start_Ignoring_Hangup(d, master);
-  ASSERT_GE(pid, 0);
-  std::string shown;
-  ASSERT_TRUE(Wait_For(master, shown, "4. 保存信息并退出\r\n\r\n")) << shown;
-  close(master);
-  int st = Wait_Exit(pid);
-  EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 1) << st;
+  Live s(On_A_Terminal(d, true), Input::terminal);
+  ASSERT_TRUE(s.Wait_For("4. 保存信息并退出\r\n\r\n")) << s.out();
+  s.Close_Input();
+  EXPECT_EQ(s.End().status, 1);
   EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), "/old/g++\r\n\r\n");
+}
+
+const char MAIN_END[] = "4. 保存信息并退出\r\n\r\n";
+
+// An arrow, a function key (CSI and SS3 forms, the Linux console's),
+// Esc alone, Alt+x and a Chinese character from an input method: none of
+// their bytes is left in front of the next answer.
+TEST(KeyAtThePause, IsTakenWhole) {
+  struct Case {
+    const char *name, *bytes;
+  };
+  for (Case c : {Case{"Up", "\x1b[A"}, Case{"F5", "\x1b[15~"}, Case{"F1", "\x1bOP"},
+                 Case{"Shift+Up", "\x1b[1;2A"}, Case{"console F1", "\x1b[[A"}, Case{"Esc", "\x1b"},
+                 Case{"Alt+x", "\x1bx"}, Case{"中", "中"}}) {
+    Temp_Dir d;
+    Live s(On_A_Terminal(d), Input::terminal);
+    To_The_Pause(s);
+    ASSERT_TRUE(s.Wait_Raw()) << c.name;
+    s.Type(c.bytes);
+    ASSERT_TRUE(s.Wait_For("5. 返回\r\n\r\n")) << c.name << "\n" << s.out();
+    // The answer's echo, then the first line velder writes after it.
+    s.Type("5\r");
+    ASSERT_TRUE(s.Wait_For("5\r\n") && s.Wait_For("\r\n")) << c.name << "\n" << s.out();
+    EXPECT_EQ(s.out().find("输入不是自然数"), std::string::npos) << c.name << "\n" << s.out();
+    EXPECT_NE(s.out().find("Tarnwickshade\r\n"), std::string::npos) << c.name << "\n" << s.out();
+  }
+}
+
+// The pauser in velder's own terminal: an arrow at its pause ends that
+// pause alone, and velder's pause, which comes next, waits for a key of
+// its own.
+TEST(KeyAtThePause, ArrowAtThePausersPauseEndsOnlyThat) {
+  Temp_Dir d;
+  Write_File_Bytes(d / "a.cpp", "");
+  Write_File_Bytes(d / "velder_data.sg", Helper("fake_compiler") + "\r\n" + PAUSER_BIN + "\r\n");
+  Options o = On_A_Terminal(d);
+  o.unset = {"TMUX", "DISPLAY", "WAYLAND_DISPLAY"};
+  o.env.push_back({"FAKE_COMPILER_COPY", Helper("greeter")});
+  Live s(o, Input::terminal);
+  ASSERT_TRUE(s.Wait_For(MAIN_END)) << s.out();
+  s.Type("2\r");
+  ASSERT_TRUE(s.Wait_For("请输入 C++ 文件的完整路径：")) << s.out();
+  s.Type("a.cpp\r");
+  ASSERT_TRUE(s.Wait_For("是否需要运行？（0/1）")) << s.out();
+  s.Type("1\r");
+  ASSERT_TRUE(s.Wait_For(PAUSE_PROMPT) && s.Wait_Raw()) << s.out();  // the pauser's
+  s.Type("\x1b[A");
+  ASSERT_TRUE(s.Wait_For(std::string("启动成功！\r\n\r\n") + PAUSE_PROMPT)) << s.out();
+  ASSERT_TRUE(s.Wait_Raw());
+  std::size_t shown = s.out().size();
+  s.Watch(0.5);
+  EXPECT_EQ(s.out().size(), shown) << "velder's pause ended by itself:\n" << s.out();
+  s.Type("x");
+  EXPECT_TRUE(s.Wait_For(MAIN_END)) << s.out();
 }
 
 }  // namespace

@@ -436,4 +436,67 @@ TEST(TmuxShell, CtrlDIsAnEmptyLine) {
   EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), cc + "\r\n\r\n-Wall");
 }
 
+// ---- One key press is one key at the pause: arrows, function keys, Esc,
+// Alt+key and Chinese characters, in a pane with bash or dash. ----
+
+class Key_At_Pause : public testing::TestWithParam<std::string> {};
+
+// Each key ends the pause of the About screen; the settings menu then
+// takes "4" (the About screen again) with no digit message.
+TEST_P(Key_At_Pause, LeavesNoByteForTheNextAnswer) {
+  if (Tmux().empty() || On_Path(GetParam()).empty() || On_Path("stty").empty())
+    GTEST_SKIP() << "SKIPPED: needs tmux, stty and " << GetParam();
+  Temp_Dir d;
+  Server s(d, {});
+  s.Start_Shell(d.path(), GetParam());
+  std::string before = s.Stty();
+  To_The_Pause(s);
+  const std::string digit = "输入不是自然数";
+  for (std::string key : {"^Up", "^F5", "^Escape", "^M-x", "=中"}) {
+    ASSERT_TRUE(Play(s, {{key, "Tarnwickshade -- 设置"}})) << key;
+    s.Type("4");
+    std::string screen = s.Screen();
+    for (int i = 0; i < 400 && screen.find(PAUSE_PROMPT) == std::string::npos &&
+                    screen.find(digit) == std::string::npos;
+         ++i, screen = s.Screen())
+      usleep(50000);
+    EXPECT_EQ(screen.find(digit), std::string::npos) << key << "\n" << screen;
+    if (screen.find(PAUSE_PROMPT) == std::string::npos) {
+      ASSERT_TRUE(Play(s, {{"4", PAUSE_PROMPT}}));
+    }
+  }
+  ASSERT_TRUE(Play(s, {{"=x", ""}}));
+  Quit_From_Settings(s);
+  EXPECT_EQ(s.Stty(), before);
+}
+
+// velder with no window to be had runs the pauser in its own terminal: an
+// arrow at the pauser's pause ends that pause alone; velder's own pause,
+// which follows, waits for a key of its own.
+TEST_P(Key_At_Pause, ArrowAtThePausersPauseEndsOnlyThat) {
+  if (Tmux().empty() || On_Path(GetParam()).empty() || On_Path("stty").empty())
+    GTEST_SKIP() << "SKIPPED: needs tmux, stty and " << GetParam();
+  Temp_Dir d;
+  Write_File_Bytes(d / "a.cpp", "");
+  Write_File_Bytes(d / "velder_data.sg", Helper("fake_compiler") + "\r\n" + PAUSER_BIN + "\r\n");
+  Server s(d, {{"FAKE_COMPILER_COPY", Helper("greeter")}});
+  s.Start_Shell(d.path(), GetParam());
+  ASSERT_TRUE(Play(s, {{"TMUX= " + Velder_Command(), MAIN},
+                       {"2", "请输入 C++ 文件的完整路径："},
+                       {"a.cpp", "是否需要运行？（0/1）"},
+                       {"1", PAUSE_PROMPT},
+                       {"^Up", "启动成功！"}}));
+  ASSERT_TRUE(s.Wait_Screen(PAUSE_PROMPT, 2)) << s.Screen();
+  usleep(500000);
+  EXPECT_EQ(s.Screen().find(MAIN), std::string::npos)
+      << "velder's pause ended by itself:\n" << s.Screen();
+  EXPECT_TRUE(Server::Has_Flag(s.Stty(), "-icanon"));
+  ASSERT_TRUE(Play(s, {{"=x", MAIN}, {"4", ""}}));
+  s.Shell("echo \"status=$?\"");
+  EXPECT_TRUE(s.Wait_Screen("status=0")) << s.Screen();
+}
+
+INSTANTIATE_TEST_SUITE_P(Shells, Key_At_Pause, testing::Values("bash", "dash"),
+                         [](const testing::TestParamInfo<std::string>& i) { return i.param; });
+
 }  // namespace
