@@ -100,7 +100,8 @@ TEST(Pauser, FindsABareNameInTheWorkingDirectoryFirst) {
 }
 
 // The program works in its own folder, so that the names it opens mean
-// the files beside it, wherever the pauser was started.
+// the files beside it, wherever the pauser was started; a command found
+// on PATH works where the pauser was started.
 TEST(Pauser, RunsTheProgramInItsOwnFolder) {
   Temp_Dir d;
   mkdir((d / "my work").c_str(), 0755);
@@ -114,6 +115,10 @@ TEST(Pauser, RunsTheProgramInItsOwnFolder) {
     std::remove((d / "my work/greeter.log").c_str());
   }
   EXPECT_FALSE(Exists(d / "greeter.log"));
+  // A command found on PATH works where the pauser was started.
+  Options o = Pauser(d, {"sh", "-c", "pwd"});
+  o.env = {{"PATH", "/usr/bin:/bin"}};
+  EXPECT_EQ(Run_Piped(o, "").out.find(d.path() + "\n"), 0u);
 }
 
 // A CPU-time limit (ulimit -t) is named, soft (SIGXCPU) and hard

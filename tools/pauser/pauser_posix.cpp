@@ -54,8 +54,9 @@ std::string Signal_Hint(int sig) {
   }
 }
 
-// The program's own folder, so that the relative names it opens mean the
-// files beside it; its path is made absolute to be found from there.
+// The program runs in its own folder, so that the relative names it opens
+// mean the files beside it; its path is made absolute to be found from
+// there.
 std::string Absolute(const std::string& prog) {
   std::error_code ec;
   std::filesystem::path p = std::filesystem::absolute(prog, ec);
@@ -69,7 +70,8 @@ Ending Run_Program(int argc, char** argv) {
   e.name = argv[1];
   // Found as velder's own command layer finds programs: a bare name in
   // the working directory first, then on PATH.
-  std::string prog = platform::Find_On_Path(platform::Program_Word(e.name));
+  std::string word = platform::Program_Word(e.name);
+  std::string prog = platform::Find_On_Path(word);
   if (prog.empty()) {
     e.why = Reason(ENOENT);
     return e;
@@ -78,8 +80,11 @@ Ending Run_Program(int argc, char** argv) {
   // the pauser, which stays to report how it ended.
   platform::Process_Spec s;
   s.argv.assign(argv + 1, argv + argc);
+  // A program named by its path works in its own folder; a command found
+  // on PATH (python3) works where the pauser was started.
   s.program = Absolute(prog);
-  s.dir = std::filesystem::path(s.program).parent_path().string();
+  if (word.find('/') != std::string::npos)
+    s.dir = std::filesystem::path(s.program).parent_path().string();
   platform::Process_End end = platform::Run_Process(s);
   e.status = platform::Exit_Status(end);
   if (!end.started) {
