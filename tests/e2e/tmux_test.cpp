@@ -325,6 +325,23 @@ TEST(TmuxShell, CtrlZWithNoShellKeepsTheKeyWait) {
   ASSERT_TRUE(Play(s, {{"=x", "Tarnwickshade -- 设置"}, {"5", MAIN}}));
 }
 
+// velder as a window's own program, Ctrl+Z while the compiler runs: with
+// no shell to take the terminal the stop is discarded, and the compiler
+// goes on at once with the terminal, reading the next line.
+TEST(TmuxShell, CtrlZWithNoShellContinuesTheProgram) {
+  if (Tmux().empty()) GTEST_SKIP() << "SKIPPED: needs tmux";
+  Temp_Dir d;
+  Write_File_Bytes(d / "cc", "#!/bin/sh\necho compiling; read line; echo \"[$line]\" > log\n");
+  chmod((d / "cc").c_str(), 0755);
+  Write_File_Bytes(d / "a.cpp", "");
+  Write_File_Bytes(d / "velder_data.sg", d / "cc" + "\r\n\r\n");
+  Server s(d, {});
+  s.Start_Velder(d.path());
+  ASSERT_TRUE(Play(s, {{"", MAIN}, {"2", "请输入 C++ 文件的完整路径："}, {"a.cpp", "compiling"},
+                       {"^C-z", ""}, {"one", "是否需要运行？（0/1）"}}));
+  EXPECT_EQ(Read_File_Bytes(d / "log"), "[one]\n");
+}
+
 // With line editing the shell holds the terminal in a mode of its own at
 // its prompt; velder, killed while stopped, must not set its old mode
 // over it (arrow keys would then print ^[[D).
