@@ -126,15 +126,4 @@ TEST(Process, Limits) {
   EXPECT_GT(e.seconds, 0);
 }
 
-// A signal ignored only here (not when this process started) reaches the
-// program at its default: the shell's $$ can then be ended by it.
-TEST(Process, SignalIgnoredOnlyHereIsNotPassedOn) {
-  struct sigaction ign {}, old;
-  ign.sa_handler = SIG_IGN;
-  sigaction(SIGPIPE, &ign, &old);
-  platform::Process_End e = platform::Run_Process(Shell("kill -PIPE $$; exit 0"));
-  sigaction(SIGPIPE, &old, nullptr);
-  EXPECT_TRUE(e.signaled && e.code == SIGPIPE) << e.code;
-}
-
 }  // namespace
