@@ -5,6 +5,7 @@
 // Started from a real shell (bash, dash) in the pane: job control, Ctrl+C,
 // Ctrl+D and programs that leave the terminal raw, read from the screen
 // and from stty -a.
+#include <csignal>
 #include <cstdlib>
 
 #include <gtest/gtest.h>
@@ -324,6 +325,23 @@ TEST(TmuxShell, CtrlZWithNoShellKeepsTheKeyWait) {
   ASSERT_TRUE(Play(s, {{"=x", "Tarnwickshade -- 设置"}, {"5", MAIN}}));
 }
 
+// velder as a window's own program, Ctrl+Z while the compiler runs: with
+// no shell to take the terminal the stop is discarded, and the compiler
+// goes on at once with the terminal, reading the next line.
+TEST(TmuxShell, CtrlZWithNoShellContinuesTheProgram) {
+  if (Tmux().empty()) GTEST_SKIP() << "SKIPPED: needs tmux";
+  Temp_Dir d;
+  Write_File_Bytes(d / "cc", "#!/bin/sh\necho compiling; read line; echo \"[$line]\" > log\n");
+  chmod((d / "cc").c_str(), 0755);
+  Write_File_Bytes(d / "a.cpp", "");
+  Write_File_Bytes(d / "velder_data.sg", d / "cc" + "\r\n\r\n");
+  Server s(d, {});
+  s.Start_Velder(d.path());
+  ASSERT_TRUE(Play(s, {{"", MAIN}, {"2", "请输入 C++ 文件的完整路径："}, {"a.cpp", "compiling"},
+                       {"^C-z", ""}, {"one", "是否需要运行？（0/1）"}}));
+  EXPECT_EQ(Read_File_Bytes(d / "log"), "[one]\n");
+}
+
 // With line editing the shell holds the terminal in a mode of its own at
 // its prompt; velder, killed while stopped, must not set its old mode
 // over it (arrow keys would then print ^[[D).
@@ -497,6 +515,121 @@ TEST_P(Key_At_Pause, ArrowAtThePausersPauseEndsOnlyThat) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Shells, Key_At_Pause, testing::Values("bash", "dash"),
+                         [](const testing::TestParamInfo<std::string>& i) { return i.param; });
+
+
+// Programs run in this terminal as jobs of their own, as a shell runs
+// them; under bash and dash.
+class Jobs : public testing::TestWithParam<std::string> {
+ protected:
+  void SetUp() override {
+    if (Tmux().empty() || On_Path(GetParam()).empty() || On_Path("stty").empty())
+      GTEST_SKIP() << "SKIPPED: needs tmux, stty and " << GetParam();
+  }
+  // A script at d/name.
+  static void Script(const Temp_Dir& d, const std::string& name, const std::string& body) {
+    Write_File_Bytes(d / name, "#!/bin/sh\n" + body);
+    chmod((d / name).c_str(), 0755);
+  }
+  // velder in this terminal, not in a window of its own.
+  static std::string Here() { return "env -u TMUX " + Velder_Command(); }
+};
+
+// Ctrl+Z while the compiler runs, and again while the program runs
+// through the pauser (three jobs: velder, the pauser, the program): the
+// program stops, and the stop is passed on up to the shell, which gets
+// the terminal as it was before velder; fg gives the program the terminal
+// again, where it reads the next line.
+TEST_P(Jobs, CtrlZStopsTheProgramAndFgContinuesIt) {
+  Temp_Dir d;
+  Script(d, "cc", "echo compiling; read line; echo \"cc [$line]\" >> log\n");
+  Script(d, "a.exe", "echo running; read line; echo \"run [$line]\" >> log\n");
+  Write_File_Bytes(d / "a.cpp", "");
+  Write_File_Bytes(d / "velder_data.sg", d / "cc" + "\r\n" + PAUSER_BIN + "\r\n");
+  Server s(d, {});
+  s.Start_Shell(d.path(), GetParam());
+  std::string before = s.Stty();
+  ASSERT_TRUE(Play(s, {{Here(), MAIN}, {"2", "请输入 C++ 文件的完整路径："},
+                       {"a.cpp", "是否需要编译？（0/1）"}, {"1", "compiling"}, {"^C-z", "Stopped"}}));
+  EXPECT_EQ(s.Stty(), before);
+  s.Shell("echo typed-here");
+  ASSERT_TRUE(Play(s, {{"fg", ""}, {"one", "是否需要运行？（0/1）"}, {"1", "running"},
+                       {"^C-z", ""}}));
+  ASSERT_TRUE(s.Wait_Screen("Stopped", 2)) << s.Screen();
+  EXPECT_EQ(s.Stty(), before);
+  ASSERT_TRUE(Play(s, {{"fg", ""}, {"two", "程序已结束，返回值为 0。"}, {"=x", "启动成功！"}}));
+  ASSERT_TRUE(s.Wait_Screen(PAUSE_PROMPT, 2)) << s.Screen();
+  ASSERT_TRUE(Play(s, {{"=x", MAIN}, {"4", ""}}));
+  s.Shell("echo \"status=$?\"");
+  EXPECT_TRUE(s.Wait_Screen("status=0")) << s.Screen();
+  EXPECT_EQ(Read_File_Bytes(d / "log"), "cc [one]\nrun [two]\n");
+  EXPECT_EQ(s.Stty(), before);
+}
+
+// A compiler that leaves a child behind reading the terminal: the child
+// is left in the background, where a read stops it (SIGTTIN) or fails
+// (its group orphaned), and every line typed goes to velder's questions.
+TEST_P(Jobs, AChildLeftBehindDoesNotReadVeldersInput) {
+  Temp_Dir d;
+  Script(d, "cc", "exec 3<&0\n(sleep 0.5; while read l <&3; do echo \"[$l]\" >> stolen; done) &\n");
+  Write_File_Bytes(d / "a.cpp", "");
+  Write_File_Bytes(d / "velder_data.sg", d / "cc" + "\r\n\r\n");
+  Server s(d, {});
+  s.Start_Shell(d.path(), GetParam());
+  ASSERT_TRUE(Play(s, {{Here(), MAIN}, {"2", "请输入 C++ 文件的完整路径："},
+                       {"a.cpp", "是否需要运行？（0/1）"}}));
+  usleep(1000000);
+  ASSERT_TRUE(Play(s, {{"x", DIGIT_MESSAGE}, {"y", ""}, {"z", ""}}));
+  ASSERT_TRUE(s.Wait_Screen(DIGIT_MESSAGE, 3)) << s.Screen();
+  ASSERT_TRUE(Play(s, {{"0", "跳过运行。"}, {"", PAUSE_PROMPT}, {"=x", MAIN}, {"4", ""}}));
+  s.Shell("echo \"status=$?\"");
+  EXPECT_TRUE(s.Wait_Screen("status=0")) << s.Screen();
+  EXPECT_FALSE(Exists(d / "stolen")) << Read_File_Bytes(d / "stolen");
+}
+
+// velder on a terminal that is not its controlling one (setsid), killed
+// at the pause: the terminal is left as it was found.
+TEST_P(Jobs, KilledAtThePauseOnAnotherSessionsTerminal) {
+  if (On_Path("setsid").empty()) GTEST_SKIP() << "SKIPPED: needs setsid";
+  Temp_Dir d;
+  Server s(d, {});
+  s.Start_Shell(d.path(), GetParam());
+  std::string before = s.Stty();
+  std::string run = "setsid -w sh -c \"echo \\$\\$ > pid; exec " + Velder_Command() + "\"";
+  ASSERT_TRUE(Play(s, {{run, MAIN}, {"3", SETTINGS}, {"4", PAUSE_PROMPT}}));
+  ASSERT_TRUE(s.Wait_Flag("-icanon")) << s.Stty();
+  kill(std::atoi(Read_File_Bytes(d / "pid").c_str()), SIGTERM);
+  s.Shell("echo ended");
+  EXPECT_EQ(s.Stty(), before);
+}
+
+// A signal ignored when velder started (trap '' PIPE) reaches the compiler
+// ignored; without the trap, at its default, though velder ignores it.
+TEST_P(Jobs, SignalsIgnoredAtStartStayIgnoredInPrograms) {
+  Temp_Dir d;
+  Script(d, "cc", "grep '^SigIgn' /proc/$$/status >> log\n");
+  Write_File_Bytes(d / "a.cpp", "");
+  Write_File_Bytes(d / "velder_data.sg", d / "cc" + "\r\n\r\n");
+  Server s(d, {});
+  s.Start_Shell(d.path(), GetParam());
+  for (const char* trap : {"trap '' PIPE", "trap - PIPE"}) {
+    s.Shell(trap);
+    ASSERT_TRUE(Play(s, {{Here(), MAIN}, {"2", "请输入 C++ 文件的完整路径："},
+                         {"a.cpp", "是否需要运行？（0/1）"}, {"0", PAUSE_PROMPT}, {"=x", MAIN}, {"4", ""}}));
+    s.Shell("echo \"status=$?\"");
+  }
+  std::string log = Read_File_Bytes(d / "log");
+  std::size_t second = log.find('\n') + 1;
+  ASSERT_NE(second, std::string::npos + 1) << log;
+  auto pipe_ignored = [](const std::string& line) {
+    unsigned long long mask = std::strtoull(line.substr(line.find(':') + 1).c_str(), nullptr, 16);
+    return (mask >> (SIGPIPE - 1)) & 1;
+  };
+  EXPECT_TRUE(pipe_ignored(log.substr(0, second))) << log;
+  EXPECT_FALSE(pipe_ignored(log.substr(second))) << log;
+}
+
+INSTANTIATE_TEST_SUITE_P(Shells, Jobs, testing::Values("bash", "dash"),
                          [](const testing::TestParamInfo<std::string>& i) { return i.param; });
 
 }  // namespace
