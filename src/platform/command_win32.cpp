@@ -55,12 +55,16 @@ bool Safe_Compile_Line(const std::string& text, std::string& why) {
     else if (text[i] == '"')
       in_quotes = !in_quotes;
   }
-  bool percent = text.find('%', options) < paths;
+  bool percent = false, bang = false;
+  for (std::size_t i = options; i < paths; ++i) {
+    Cmd_Change c = Cmd_Change_Of(text[i]);
+    percent = percent || c == Cmd_Change::variable;
+    bang = bang || c == Cmd_Change::variable || c == Cmd_Change::delayed;
+  }
   if ((in_quotes || percent) && text.find_first_of("&|<>^()", paths) != std::string::npos) {
     why = "编译选项里的双引号按 cmd.exe 的读法不成对（或含有“%”），路径中的特殊字符可能落到引号之外";
     return false;
   }
-  bool bang = text.find_first_of("!%", options) < paths;
   bool caret = text.find('^', q[0]) < q[1] || text.find('^', paths) != std::string::npos;
   if (bang && caret) {
     why = "编译选项含有“!”或“%”而路径含有“^”，cmd.exe 开启延迟扩展时会删去路径里的“^”";
