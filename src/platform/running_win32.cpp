@@ -26,7 +26,7 @@ bool Id_Of(const std::wstring& path, File_Id& id) {
   BY_HANDLE_FILE_INFORMATION info;
   bool ok = GetFileInformationByHandle(h, &info) != 0;
   CloseHandle(h);
-  id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
+  if (ok) id = {info.dwVolumeSerialNumber, info.nFileIndexHigh, info.nFileIndexLow};
   return ok;
 }
 
@@ -90,17 +90,21 @@ int Running_Copies(std::string path) {
 }
 
 bool End_Running_Copies(std::string path) {
+  // One that may be seen but not ended (another user's) stays.
+  std::size_t seen = static_cast<std::size_t>(Running_Copies(path));
   // The identity is checked and the process ended through one handle, so
   // a process id taken over meanwhile by another program is never hit.
   std::vector<HANDLE> found = Open_Running(path, PROCESS_TERMINATE | SYNCHRONIZE);
+  bool ended = found.size() >= seen;
   for (HANDLE h : found) TerminateProcess(h, 1);
   ULONGLONG deadline = GetTickCount64() + 5000;
   for (HANDLE h : found) {
     ULONGLONG now = GetTickCount64();
-    WaitForSingleObject(h, now < deadline ? static_cast<DWORD>(deadline - now) : 0);
+    DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+    ended = WaitForSingleObject(h, left) == WAIT_OBJECT_0 && ended;
     CloseHandle(h);
   }
-  return Running_Copies(path) == 0;
+  return ended;
 }
 
 }  // namespace platform
