@@ -5,10 +5,12 @@
 #include <unordered_set>
 
 #include "build/commands.h"
+#include "build/encoding.h"
 #include "config/settings.h"
 #include "console/console.h"
 #include "paths/paths.h"
 #include "platform/command.h"
+#include "platform/running.h"
 
 namespace {
 
@@ -20,8 +22,32 @@ bool Yes() { return Read_Pint(std::unordered_set<int>(YES_NO, YES_NO + 2)) != 0;
 // A line feed straight to standard output, without the typing effect.
 void Bare_Line_Feed() { std::cout << '\n' << std::flush; }
 
+// On Windows the executable of a program still running cannot be
+// written, so the linker would fail: offered to end it first.
+void End_If_Running(std::string epath) {
+  if (platform::Running_Copies(epath) == 0) return;
+  Print("该程序仍在运行，它的 exe 文件无法覆盖。是否先结束程序再编译？（0/1）", 1);
+  if (!Yes()) return;
+  if (platform::End_Running_Copies(epath))
+    Print("已结束正在运行的程序。", 1);
+  else
+    Print("有程序未能结束，编译多半会失败。", 1);
+}
+
+// Text in another encoding (GBK, as Chinese editors save by default)
+// comes out garbled in the UTF-8 run window; once the options name the
+// source's encoding, it no longer does.
+void Warn_If_Not_Utf8(std::string fpath) {
+  if (COM_SETTINGS.find("-finput-charset") != std::string::npos || Source_Is_Utf8(fpath)) return;
+  Print("注意：源文件不是 UTF-8 编码，其中的中文在 UTF-8 的运行窗口里会成为乱码；"
+        "请将它另存为 UTF-8，或在编译选项中加上 -finput-charset=GBK。",
+        1);
+}
+
 // Compiles with t; true when the compiler reported success.
-bool Compile(std::string t) {
+bool Compile(std::string t, std::string fpath, std::string epath) {
+  End_If_Running(epath);
+  Warn_If_Not_Utf8(fpath);
   Print("正在编译……", 1);
   if (platform::system(t) != 0) {
     Print("编译失败！", 2);
@@ -69,7 +95,7 @@ void Run() {
     ncom = Yes();
     if (!ncom) Print("跳过编译。", 1);
   }
-  if (ncom && !Compile(t)) {
+  if (ncom && !Compile(t, fpath, epath)) {
     Pause();
     return;
   }

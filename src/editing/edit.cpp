@@ -44,9 +44,12 @@ void New_File() {
   std::string File = fpath + platform::Separator() + file + ".cpp";
   // The name line is a name, not a path: one with a separator would put
   // the file somewhere other than the directory given, so it never counts.
-  // Nor does a double quote: no command line could carry the path, so the
-  // file could never be opened or built from here.
-  if (!platform::Is_Plain_Name(file) || file.find('"') != std::string::npos) {
+  // Nor does one that no command line could carry, since the file could
+  // never be opened or built from here; a "%" or "!" is named.
+  std::string rewritten = Rewritten_Character(file);
+  if (!rewritten.empty()) {
+    Print("文件名含有“" + rewritten + "”，会被 cmd.exe 改写（当作变量展开），没有创建文件。", 2);
+  } else if (!platform::Is_Plain_Name(file) || platform::Uncarried_At(file) != std::string::npos) {
     Print("创建失败！", 2);
   } else if (Isfile(File)) {
     Print("文件已存在。", 2);

@@ -5,12 +5,28 @@
 
 #include "console/console.h"
 #include "platform/files.h"
+#include "platform/words.h"
+
+std::string Rewritten_Character(std::string s) {
+  std::size_t at = platform::Uncarried_At(s);
+  if (at == std::string::npos) return "";
+  platform::Cmd_Change c = platform::Cmd_Change_Of(s[at]);
+  if (c != platform::Cmd_Change::variable && c != platform::Cmd_Change::delayed) return "";
+  return s.substr(at, 1);
+}
+
+namespace {
+
+std::string Rewritten_Message(const std::string& ans) {
+  std::string c = Rewritten_Character(ans);
+  if (c.empty()) return "";
+  return "路径含有“" + c + "”，会被 cmd.exe 改写（当作变量展开），请重新输入。";
+}
+
+}  // namespace
 
 Entry Kind_Of(std::string s) {
-  // A path goes onto command lines between double quotes, which cannot
-  // hold a double quote, and a NUL would cut it short in every system
-  // call: such a line names nothing (Windows refuses both in names too).
-  if (s.find('"') != std::string::npos || s.find('\0') != std::string::npos) return Entry::nothing;
+  if (platform::Uncarried_At(s) != std::string::npos) return Entry::nothing;
   std::filesystem::path p;
   if (!platform::Native_Path(s, p)) return Entry::nothing;
   std::error_code ec;
@@ -31,8 +47,11 @@ bool Has_Extension(std::string ans, std::string wh) {
 std::string Read_File_Path(std::string wh) {
   for (;;) {
     std::string ans = Read_Text();
+    std::string rewritten = Rewritten_Message(ans);
     Entry k = Kind_Of(ans);
-    if (k == Entry::nothing) {
+    if (!rewritten.empty()) {
+      Print(rewritten, 1);
+    } else if (k == Entry::nothing) {
       Print("路径无效，请重新输入。", 1);
     } else if (k == Entry::other) {
       Print("路径指向的不是文件，请重新输入。", 1);
@@ -47,8 +66,9 @@ std::string Read_File_Path(std::string wh) {
 std::string Read_Path() {
   for (;;) {
     std::string ans = Read_Text();
-    if (Kind_Of(ans) != Entry::nothing) return ans;
-    Print("路径无效，请重新输入。", 1);
+    std::string rewritten = Rewritten_Message(ans);
+    if (rewritten.empty() && Kind_Of(ans) != Entry::nothing) return ans;
+    Print(rewritten.empty() ? "路径无效，请重新输入。" : rewritten, 1);
   }
 }
 

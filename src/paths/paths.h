@@ -20,12 +20,17 @@ std::string Change(std::string s);
 
 // What a path names, as far as the readers care. A status that cannot be
 // read (a name too long, a loop of links, no permission, not UTF-8 on
-// Windows) counts as nothing, and so does a line holding a double quote
-// or a NUL byte, which no command line can carry, or on Windows one that
-// cmd.exe would change even between quotes ("%", "!", control characters).
+// Windows) counts as nothing, and so does a line that no command line
+// can carry (platform::Uncarried_At). The readers name the character of
+// a line refused only for a "%" or "!" that cmd.exe would rewrite.
 enum class Entry { nothing, file, other };
 Entry Kind_Of(std::string s);
 
 // The extension test: the bytes after the last dot of ans, with ASCII
 // capitals folded, equal wh. False when ans has no dot.
 bool Has_Extension(std::string ans, std::string wh);
+
+// The character ("%" or "!" on Windows) that cmd.exe would rewrite even
+// between double quotes, when it is what first makes s a path no command
+// line can carry; empty otherwise, and always on POSIX.
+std::string Rewritten_Character(std::string s);

@@ -3,10 +3,12 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
 #include <vector>
 
 #include "platform/command.h"
+#include "platform/files.h"
 #include "platform/input.h"
 #include "platform/utf16_win32.h"
 #include "platform/words.h"
@@ -55,12 +57,16 @@ bool Safe_Compile_Line(const std::string& text, std::string& why) {
     else if (text[i] == '"')
       in_quotes = !in_quotes;
   }
-  bool percent = text.find('%', options) < paths;
+  bool percent = false, bang = false;
+  for (std::size_t i = options; i < paths; ++i) {
+    Cmd_Change c = Cmd_Change_Of(text[i]);
+    percent = percent || c == Cmd_Change::variable;
+    bang = bang || c == Cmd_Change::variable || c == Cmd_Change::delayed;
+  }
   if ((in_quotes || percent) && text.find_first_of("&|<>^()", paths) != std::string::npos) {
     why = "编译选项里的双引号按 cmd.exe 的读法不成对（或含有“%”），路径中的特殊字符可能落到引号之外";
     return false;
   }
-  bool bang = text.find_first_of("!%", options) < paths;
   bool caret = text.find('^', q[0]) < q[1] || text.find('^', paths) != std::string::npos;
   if (bang && caret) {
     why = "编译选项含有“!”或“%”而路径含有“^”，cmd.exe 开启延迟扩展时会删去路径里的“^”";
@@ -129,6 +135,43 @@ int Run_Cmd(std::wstring line) {
   return static_cast<int>(status);
 }
 
+// cmd.exe's "start" may find no program at a path past the old limit of
+// 260 characters, and a pauser that is not long path aware cannot start
+// one handed to it. So on a "start" line such a path goes in its short
+// (8.3) form where the volume keeps one; the first quoted word is the
+// window's title and stays as it is. (The paths hold no double quote.)
+std::string Short_Start_Paths(std::string t) {
+  std::size_t open = t.find('"');
+  if (open == std::string::npos) return t;
+  open = t.find('"', t.find('"', open + 1) + 1);  // past the title
+  while (open != std::string::npos) {
+    std::size_t close = t.find('"', open + 1);
+    if (close == std::string::npos) break;
+    std::string word = t.substr(open + 1, close - open - 1);
+    std::filesystem::path p;
+    std::wstring full;
+    if (word.size() >= MAX_PATH - 12 && Native_Path(word, p)) full = p.wstring();
+    if (full.compare(0, 4, L"\\\\?\\") != 0) full.clear();  // short enough as it is
+    DWORD n = full.empty() ? 0 : GetShortPathNameW(full.c_str(), nullptr, 0);
+    std::wstring brief(n, L'\0');
+    if (n > 0) n = GetShortPathNameW(full.c_str(), &brief[0], n);
+    if (n > 0 && n < brief.size()) {
+      brief.resize(n);
+      if (brief.compare(0, 8, L"\\\\?\\UNC\\") == 0)
+        brief = L"\\\\" + brief.substr(8);
+      else if (brief.compare(0, 4, L"\\\\?\\") == 0)
+        brief.erase(0, 4);
+      if (brief.size() < MAX_PATH) {
+        std::string s = To_Utf8(brief);
+        t.replace(open + 1, word.size(), s);
+        close = open + 1 + s.size();
+      }
+    }
+    open = t.find('"', close + 1);
+  }
+  return t;
+}
+
 }  // namespace
 
 int system(std::string t) {
@@ -139,6 +182,7 @@ int system(std::string t) {
   // garble every non-ASCII path; cmd.exe gets the UTF-16 form instead.
   std::wstring w;
   if (!To_Wide(t, w)) return 1;
+  if (Starts_With(t, "start ") && !To_Wide(Short_Start_Paths(t), w)) return 1;
   if (!Starts_With(t, "cmd /c")) return _wsystem(w.c_str());
   std::string why;
   if (!Safe_Compile_Line(Strip_Outer_Quotes(t.substr(6)), why)) {

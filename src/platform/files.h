@@ -10,11 +10,20 @@
 
 namespace platform {
 
+// The position of the first character of the path s that no command
+// line could carry unchanged between double quotes, or npos when there
+// is none; a path with one names nothing here, so that no program is
+// ever handed another path than the one typed. Everywhere a double quote
+// (it ends the quotes) and a NUL; on Windows also every other character
+// that cmd.exe changes there, "%" and "!" among them (Cmd_Change_Of).
+std::size_t Uncarried_At(std::string s);
+
 // The path named by a UTF-8 line. On Windows the line is converted to
-// UTF-16; a line that is not valid UTF-8, or that holds a character
-// cmd.exe would act on even between double quotes ("%", "!", control
-// characters), gives false: it names nothing. On POSIX the bytes are the
-// path.
+// UTF-16, and one longer than the old limit of 260 characters is made
+// absolute in the "\\?\" form, which every call takes whatever the
+// system's long path setting; a line that is not valid UTF-8, or that
+// Uncarried_At refuses, gives false: it names nothing. On POSIX the bytes
+// are the path.
 bool Native_Path(std::string s, std::filesystem::path& p);
 
 // What joins a directory and a name: "/" on POSIX, "\\" on Windows.

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "platform/files.h"
+#include "platform/words.h"
 
 namespace platform {
 
@@ -206,6 +207,14 @@ bool Clear_Directory_In_Way(const std::string& name) {
 }
 
 }  // namespace
+
+// No cmd.exe reads the command lines here; the quotes are still read as
+// it reads them, and a NUL ends any path.
+std::size_t Uncarried_At(std::string s) {
+  for (std::size_t i = 0; i < s.size(); ++i)
+    if (s[i] == '\0' || Cmd_Change_Of(s[i]) == Cmd_Change::quote) return i;
+  return std::string::npos;
+}
 
 bool Native_Path(std::string s, std::filesystem::path& p) {
   p = std::filesystem::path(s);

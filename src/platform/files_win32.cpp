@@ -4,6 +4,7 @@
 
 #include "platform/files.h"
 #include "platform/utf16_win32.h"
+#include "platform/words.h"
 
 namespace platform {
 
@@ -154,27 +155,31 @@ bool Move_Over(const std::wstring& tmp, const std::wstring& name) {
   return false;
 }
 
-// Every path the program takes ends up between double quotes on a line
-// that cmd.exe reads, and a few characters act even there: "%NAME%" is
-// replaced by the variable's value; "!NAME!" too when delayed expansion
-// is switched on (the registry can do that for every cmd.exe), which
-// then also drops each "^" of the line; a line feed ends the command and
-// a carriage return vanishes. A path holding one of these names nothing
-// here, so no program ever gets another path than the one typed. (None
-// of the control characters can be in a Windows file name anyway, nor
-// can the double quote, which is refused before this.)
-bool Carried_By_Cmd(const std::string& s) {
-  for (unsigned char c : s)
-    if (c == '%' || c == '!' || c < 0x20) return false;
-  return true;
+// A path whose full form reaches the old limit of 260 characters (less
+// the room CreateDirectory keeps for a name) is handed to the calls in
+// the "\\?\" form, which they take whatever the system's long path
+// setting: absolute, with "/", "." and ".." already resolved, since that
+// form takes every character literally.
+std::wstring Long_Form(const std::wstring& w) {
+  if (w.compare(0, 4, L"\\\\?\\") == 0 || w.compare(0, 4, L"\\\\.\\") == 0) return w;
+  DWORD n = GetFullPathNameW(w.c_str(), 0, nullptr, nullptr);
+  if (n < MAX_PATH - 12) return w;
+  std::wstring full(n, L'\0');
+  n = GetFullPathNameW(w.c_str(), n, &full[0], nullptr);
+  if (n == 0 || n >= full.size()) return w;
+  full.resize(n);
+  if (full.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
 }
 
 }  // namespace
 
+std::size_t Uncarried_At(std::string s) { return Cmd_Changed_At(s); }
+
 bool Native_Path(std::string s, std::filesystem::path& p) {
   std::wstring w;
-  if (!Carried_By_Cmd(s) || !To_Wide(s, w)) return false;
-  p = std::filesystem::path(w);
+  if (Uncarried_At(s) != std::string::npos || !To_Wide(s, w)) return false;
+  p = std::filesystem::path(Long_Form(w));
   return true;
 }
 

@@ -100,4 +100,18 @@ std::string Strip_Outer_Quotes(std::string t) {
   return t;
 }
 
+Cmd_Change Cmd_Change_Of(char c) {
+  if (c == '"') return Cmd_Change::quote;
+  if (c == '%') return Cmd_Change::variable;
+  if (c == '!') return Cmd_Change::delayed;
+  if (static_cast<unsigned char>(c) < 0x20) return Cmd_Change::line;
+  return Cmd_Change::none;
+}
+
+std::size_t Cmd_Changed_At(const std::string& s) {
+  for (std::size_t i = 0; i < s.size(); ++i)
+    if (Cmd_Change_Of(s[i]) != Cmd_Change::none) return i;
+  return std::string::npos;
+}
+
 }  // namespace platform

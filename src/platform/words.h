@@ -48,4 +48,20 @@ Word First_Word(const std::string& t, std::size_t& pos);
 // quote are removed.
 std::string Strip_Outer_Quotes(std::string t);
 
+// What cmd.exe does with a character of its line even between double
+// quotes, so that the text there does not reach a program as written:
+// - quote: a double quote ends the quoted part;
+// - variable: "%" begins a %NAME% that is replaced by its value;
+// - delayed: "!" begins a !NAME! that is replaced too when delayed
+//   expansion is on (the registry can switch it on for every cmd.exe),
+//   and then every "^" of the line is dropped;
+// - line: a control character: a line feed ends the command, a carriage
+//   return vanishes, a NUL ends the text.
+enum class Cmd_Change { none, quote, variable, delayed, line };
+Cmd_Change Cmd_Change_Of(char c);
+
+// The position of the first character of s that cmd.exe would change
+// between double quotes, or npos when it carries s as written.
+std::size_t Cmd_Changed_At(const std::string& s);
+
 }  // namespace platform

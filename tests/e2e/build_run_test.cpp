@@ -163,6 +163,36 @@ TEST(BuildRun, ExistingExecutableAnswers) {
   }
 }
 
+// A source that is not UTF-8 gets one line before the compile, which
+// goes on all the same; a UTF-8 one (with or without a byte order mark)
+// does not, nor one whose encoding the options already name.
+TEST(BuildRun, SourceThatIsNotUtf8IsPointedOut) {
+  const std::string gbk = "int main() { puts(\"\xc4\xe3\xba\xc3\"); }\n";  // 你好 in GBK
+  struct Case {
+    std::string source, options;
+    bool warned;
+  };
+  const Case cases[] = {
+      {gbk, "", true},
+      {std::string(70000, 'a') + "\xe4\xbd", "", true},  // cut off after a piece's end
+      {HELLO_SOURCE, "", false},
+      {"\xef\xbb\xbf" + HELLO_SOURCE, "", false},
+      {gbk, "-finput-charset=GBK", false},
+  };
+  for (const Case& c : cases) {
+    Temp_Dir d;
+    Settings(d, Helper("fake_compiler"), "", c.options);
+    Write_File_Bytes(d / "a.cpp", c.source);
+    Result r = Run_Piped(Here(d), "2\na.cpp\n0\n");
+    std::string warning = c.warned ? "注意：源文件不是 UTF-8 编码，其中的中文在 UTF-8 的运行窗口里会成为乱码；"
+                                     "请将它另存为 UTF-8，或在编译选项中加上 -finput-charset=GBK。\n"
+                                   : "";
+    EXPECT_EQ(r.out, Into_Run() + "\n" + NO_EXE + warning + COMPILING + COMPILED + "\n" + ASK_RUN +
+                         SKIP_RUN + "\n" + Back())
+        << c.options << c.source.size();
+  }
+}
+
 TEST(BuildRun, DirectoryNamedLikeTheExecutableIsNoExecutable) {
   Temp_Dir d;
   Settings(d, Helper("fake_compiler"), "", "");

@@ -107,4 +107,24 @@ TEST(StripOuterQuotes, OnlyWhenItBeginsWithAQuoteAndHoldsMoreThanTwo) {
   EXPECT_EQ(Strip_Outer_Quotes(""), "");
 }
 
+// What cmd.exe changes between double quotes, and where a text first
+// holds such a character.
+TEST(CmdChanges, ByCharacter) {
+  using platform::Cmd_Change;
+  struct Case {
+    char c;
+    Cmd_Change change;
+  };
+  for (Case x : {Case{'%', Cmd_Change::variable}, Case{'!', Cmd_Change::delayed},
+                 Case{'"', Cmd_Change::quote}, Case{'\n', Cmd_Change::line},
+                 Case{'\r', Cmd_Change::line}, Case{'\t', Cmd_Change::line},
+                 Case{'\0', Cmd_Change::line}, Case{'^', Cmd_Change::none},
+                 Case{'&', Cmd_Change::none}, Case{' ', Cmd_Change::none},
+                 Case{'\xe4', Cmd_Change::none}})
+    EXPECT_EQ(platform::Cmd_Change_Of(x.c), x.change) << static_cast<int>(x.c);
+  EXPECT_EQ(platform::Cmd_Changed_At("C:\\a b\\你好 & (1)^.cpp"), std::string::npos);
+  EXPECT_EQ(platform::Cmd_Changed_At("C:\\100%\\!a.cpp"), 6u);
+  EXPECT_EQ(platform::Cmd_Changed_At("a!b%"), 1u);
+}
+
 }  // namespace

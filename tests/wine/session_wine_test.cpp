@@ -275,9 +275,14 @@ TEST(WineSession, NamesWithCmdCharactersStayNames) {
   }
 }
 
+std::string Rewritten(std::string c) {
+  return "路径含有“" + c + "”，会被 cmd.exe 改写（当作变量展开），请重新输入。\n";
+}
+
 // cmd.exe replaces "%NAME%" even between quotes, and "!NAME!" under
-// delayed expansion: a path holding either names nothing, typed or
-// stored, and no file is made with such a name.
+// delayed expansion: a path holding either names nothing, typed (with a
+// message naming the character) or stored, and no file is made with
+// such a name.
 TEST(WineSession, PercentAndBangNameNothing) {
   Place p;
   std::string odd = p.work + "/%VELDER_NAME%.cpp", bang = p.work + "/!VELDER_NAME!.cpp";
@@ -293,9 +298,10 @@ TEST(WineSession, PercentAndBangNameNothing) {
                       Win_Path(p.source) + "\r\n" + "1\r\n1\r\n" + Win_Path(p.work) +
                       "\r\n%VELDER_NAME%x\r\n3\r\n4\r\n";
   Result r = Run_Piped(o, input);
-  EXPECT_EQ(r.out, Crlf(Main_Page_Text() + SOURCE_PROMPT + NO_PATH + NO_PATH + "\n" +
+  EXPECT_EQ(r.out, Crlf(Main_Page_Text() + SOURCE_PROMPT + Rewritten("%") + Rewritten("!") + "\n" +
                         "编译器路径无效！请重新设置。\n\n" + Pause_Text() + Main_Page_Text() +
-                        Edit_Page_Text() + DIR_PROMPT + NAME_PROMPT + "\n" + FAILED +
+                        Edit_Page_Text() + DIR_PROMPT + NAME_PROMPT + "\n" +
+                        "文件名含有“%”，会被 cmd.exe 改写（当作变量展开），没有创建文件。\n\n" +
                         Pause_Text() + Edit_Page_Text() + Main_Page_Text() + FAREWELL));
   EXPECT_FALSE(Exists(p.tools + "/%VELDER_NAME%.args.txt"));
   EXPECT_FALSE(Exists(p.work + "/%VELDER_NAME%x.cpp"));
@@ -312,6 +318,71 @@ TEST(WineSession, PercentAndBangNameNothing) {
       << r.out;
   ASSERT_TRUE(Wait_For(p.work + "/你好 世界.args.txt"));
   EXPECT_EQ(Read_File_Bytes(p.work + "/你好 世界.args.txt"), "\"" + Win_Path(p.exe) + "\" \n--end\n");
+}
+
+// A source whose path is over 300 characters long (past the old limit
+// of 260) is taken, compiled and started through the pauser: velder and
+// the pauser both find it.
+TEST(WineSession, LongPathBuildsAndRunsThroughThePauser) {
+  Place p;
+  std::string dir = p.work;
+  for (int i = 0; i < 4; ++i) dir += "/长路径目录 " + std::to_string(i) + " " + std::string(60, 'x');
+  std::filesystem::create_directories(dir);
+  std::string src = dir + "/你好 世界.cpp", exe = dir + "/你好 世界.exe";
+  Write_File_Bytes(src, "int main() { return 0; }\n");
+  ASSERT_GT(Win_Path(src).size(), 300u);
+  std::string pauser = p.tools + "/velder-pauser.exe";
+  std::filesystem::copy_file(std::string(WINE_BUILD) + "/velder-pauser.exe", pauser);
+  Write_File_Bytes(p.home + "/velder_data.sg",
+                   Win_Path(p.compiler) + "\r\n" + Win_Path(pauser) + "\r\n");
+  Result r = Run_Piped(Wine_In(p.home), "2\r\n" + Win_Path(src) + "\r\n1\r\n4\r\n");
+  EXPECT_EQ(r.out, Crlf(Main_Page_Text() + SOURCE_PROMPT + "\n" +
+                        "未找到对应程序的 exe 文件，自动编译。\n正在编译……\n编译成功！\n\n" +
+                        "是否需要运行？（0/1）\n" + "正在通过 ConsolePauser 启动程序……\n启动成功！\n\n" +
+                        Pause_Text() + Main_Page_Text() + FAREWELL));
+  EXPECT_TRUE(Exists(exe));
+  // The program ran: it writes its record beside itself, named after the
+  // form of its path it was started by (the short one, where the long
+  // one is past the limit).
+  std::string record;
+  for (int i = 0; i < 600 && record.find("--end") == std::string::npos; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    for (const auto& e : std::filesystem::directory_iterator(dir))
+      if (e.path().string().find(".args.txt") != std::string::npos)
+        record = Read_File_Bytes(e.path().string());
+  }
+  EXPECT_NE(record.find("\n--end\n"), std::string::npos) << record;
+}
+
+// A rebuild while the program built before still runs (started by
+// velder, sleeping): asked whether to end it. 0 leaves it running, and
+// the compiler cannot write the executable; 1 ends it, and the compile
+// succeeds.
+TEST(WineSession, RebuildWhileTheProgramRuns) {
+  Place p;
+  std::filesystem::copy_file(Helper("greeter.exe"), p.exe);
+  Write_File_Bytes(p.home + "/velder_data.sg", Win_Path(p.compiler) + "\r\n\r\n");
+  Options o = Wine_In(p.home);
+  o.env.push_back({"GREETER_SLEEP", "60"});
+  std::string source = "2\r\n" + Win_Path(p.source) + "\r\n";
+  Result r = Run_Piped(o, source + "0\r\n1\r\n" + source + "1\r\n0\r\n" + source +
+                              "1\r\n1\r\n0\r\n4\r\n");
+  // The program may write its greeting into the same output.
+  std::string out = std::regex_replace(r.out, std::regex("你好，来自 greeter\r?\n"), "");
+  std::string ask = "是否需要编译？（0/1）\n";
+  std::string running = "该程序仍在运行，它的 exe 文件无法覆盖。是否先结束程序再编译？（0/1）\n";
+  EXPECT_EQ(out, Crlf(Main_Page_Text() + SOURCE_PROMPT + "\n" + ask + "跳过编译。\n\n" +
+                      "是否需要运行？（0/1）\nConsolePauser 路径无效。即将直接启动程序。\n" +
+                      "启动成功！\n\n" + Pause_Text() + Main_Page_Text() + SOURCE_PROMPT + "\n" +
+                      ask + running + "正在编译……\n编译失败！\n\n" + Pause_Text() +
+                      Main_Page_Text() + SOURCE_PROMPT + "\n" + ask + running +
+                      "已结束正在运行的程序。\n正在编译……\n编译成功！\n\n" +
+                      "是否需要运行？（0/1）\n跳过运行。\n\n" + Pause_Text() + Main_Page_Text() +
+                      FAREWELL));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_LT(r.seconds, 60) << "the program was not ended";
+  // Both compiles were tried; only the second could write the program.
+  EXPECT_EQ(Compiles(Read_File_Bytes(p.tools + "/g++.args.txt")).size(), 2u);
 }
 
 // Options whose quotes cmd.exe counts odd would leave the paths outside

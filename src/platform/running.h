@@ -1,0 +1,20 @@
+// The processes running a given program file. On Windows the file of a
+// running program cannot be written, so a rebuild would fail while one
+// runs; on POSIX the linker puts a new file in place of a running one,
+// which therefore never counts as held there.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+// How many processes are running the program file path: their image is
+// that very file (the same file found by another path counts too).
+// Always 0 on POSIX.
+int Running_Copies(std::string path);
+
+// Ends every process running the program file path and waits for them
+// to be gone, a few seconds at most. True when none runs it any more.
+bool End_Running_Copies(std::string path);
+
+}  // namespace platform
