@@ -70,3 +70,31 @@ void Save_Settings() {
   if (platform::Replace_File(SETTINGS, Format_Settings(COM_PATH, CON_PATH, COM_SETTINGS)))
     platform::Hide_File(SETTINGS);
 }
+
+bool Settings_Present(std::string folder) {
+  std::filesystem::path p;
+  if (!platform::Native_Path(folder + platform::Separator() + SETTINGS, p)) return true;
+  std::error_code ec;
+  return std::filesystem::symlink_status(p, ec).type() != std::filesystem::file_type::not_found;
+}
+
+First_Save Save_First_Settings(std::string folder, std::string com_path, std::string con_path,
+                               std::string com_settings) {
+  if (Settings_Present(folder)) return First_Save::present;
+  // Written whole beside it first, then given the name only if the name
+  // is still free: a check and a plain write could replace a file saved
+  // in between.
+  std::string name = folder + platform::Separator() + SETTINGS;
+  std::string staged = name + ".new";
+  if (!platform::Replace_File(staged, Format_Settings(com_path, con_path, com_settings)))
+    return First_Save::failed;
+  if (platform::Move_New(staged, name)) {
+    platform::Hide_File(name);
+    return First_Save::written;
+  }
+  std::filesystem::path p;
+  std::error_code ec;
+  if (platform::Native_Path(staged, p)) std::filesystem::remove(p, ec);
+  return Settings_Present(folder) ? First_Save::present : First_Save::failed;
+}
+

@@ -49,6 +49,11 @@ Head Read_Head(std::string name, std::size_t lines, std::string& content);
 // as it was and the temporary file removed.
 bool Replace_File(std::string name, std::string content);
 
+// Gives from the name to, in one step, only when nothing at all is at to:
+// never replaces a file, a folder or a link there. False, with from left
+// as it was, when something is or on any other failure.
+bool Move_New(std::string from, std::string to);
+
 // Gives the file the hidden attribute (POSIX: user.DOSATTRIB "0x2", as
 // kept by Samba and Wine). Errors are ignored.
 void Hide_File(std::string name);

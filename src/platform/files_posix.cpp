@@ -193,6 +193,13 @@ bool Replace_File(std::string name, std::string content) {
   return ok;
 }
 
+bool Move_New(std::string from, std::string to) {
+  // rename() would replace; a new link fails when anything is at to.
+  if (link(from.c_str(), to.c_str()) != 0) return false;
+  unlink(from.c_str());
+  return true;
+}
+
 bool Is_Executable(std::string name) {
   struct stat st;
   return stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0111) != 0;

@@ -175,6 +175,13 @@ bool Replace_File(std::string name, std::string content) {
   return ok;
 }
 
+bool Move_New(std::string from, std::string to) {
+  std::wstring f, t;
+  if (!To_Wide(from, f) || !To_Wide(to, t)) return false;
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when to exists.
+  return MoveFileExW(f.c_str(), t.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 bool Is_Executable(std::string) { return false; }
 
 void Hide_File(std::string name) {
