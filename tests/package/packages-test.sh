@@ -220,13 +220,14 @@ expect_settings() {  # bytes, file, when
   fi
 }
 
-# A stand-in g++.exe: "works" answers --version as GCC does, "silent"
-# runs and says nothing (and notes its arguments beside itself), "junk"
-# is no program at all.
+# A stand-in g++.exe: "works" answers --version as GCC does, "hangs"
+# never answers, "silent" runs and says nothing (and notes its arguments
+# beside itself), "junk" is no program at all.
 stand_in() {  # kind, Linux folder
   mkdir -p "$2"
   case $1 in
     works) cp "$build/test-helpers/gxx_version_win32.exe" "$2/g++.exe" ;;
+    hangs) cp "$build/test-helpers/gxx_version_win32.exe" "$2/g++.exe"; : >"$2/hang" ;;
     silent) cp "$build/test-helpers/record_args_win32.exe" "$2/g++.exe" ;;
     junk) printf 'not a program\n' >"$2/g++.exe" ;;
   esac
@@ -346,14 +347,16 @@ check_nsis() {
     "installed with a compiler in C:\\msys64\\ucrt64\\bin"
 
   # ... and one on the user's own Path comes before it. Read from the
-  # registry, %SystemDrive% expanded; the two broken ones before it are
-  # passed over, the one that runs after it was asked.
+  # registry, %SystemDrive% expanded; the three broken ones before it are
+  # passed over (the one that never answers is ended after its time; the
+  # one that runs was asked).
+  stand_in hangs "$c/坏的 0"
   stand_in junk "$c/坏的 1"
   stand_in silent "$c/坏的 2"
   stand_in works "$c/编译器 目录"
   stand_in works "$c/later"
   wine reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ \
-    /d 'C:\坏的 1;%SystemDrive%\坏的 2;C:\编译器 目录;C:\later' /f >/dev/null ||
+    /d 'C:\坏的 0;C:\坏的 1;%SystemDrive%\坏的 2;C:\编译器 目录;C:\later' /f >/dev/null ||
     fail "cannot set the user's Path"
   rm "$work/velder_data.sg"
   install_nsis "$exe"
