@@ -72,10 +72,7 @@ void Save_Settings() {
 }
 
 bool Settings_Present(std::string folder) {
-  std::filesystem::path p;
-  if (!platform::Native_Path(folder + platform::Separator() + SETTINGS, p)) return true;
-  std::error_code ec;
-  return std::filesystem::symlink_status(p, ec).type() != std::filesystem::file_type::not_found;
+  return platform::Anything_At(folder + platform::Separator() + SETTINGS);
 }
 
 First_Save Save_First_Settings(std::string folder, std::string com_path, std::string con_path,
@@ -92,9 +89,7 @@ First_Save Save_First_Settings(std::string folder, std::string com_path, std::st
     platform::Hide_File(name);
     return First_Save::written;
   }
-  std::filesystem::path p;
-  std::error_code ec;
-  if (platform::Native_Path(staged, p)) std::filesystem::remove(p, ec);
+  platform::Remove_File(staged);
   return Settings_Present(folder) ? First_Save::present : First_Save::failed;
 }
 
