@@ -1,12 +1,6 @@
-#include <filesystem>
-#include <fstream>
-
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include "config/compiler_search.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -20,17 +14,13 @@ TEST(CompilerSearch, NamesCompiler) {
       {"g++.exe (Rev3, Built by MSYS2 project) 13.2.0\r\n", true},
       {"C:\\TDM-GCC-64\\bin\\G++.EXE (tdm64-1) 10.3.0\r\n", true},
       {"x86_64-w64-mingw32-g++ (GCC) 12-posix\n", false},  // no dotted version
-      {"x86_64-w64-mingw32-g++ (GCC) 12.2.0\n", true},
       {"\r\n\ng++ (GCC) 13.2.1 20230801\n", true},  // blank lines before
       {"clang version 17.0.6\nTarget: x86_64-w64-windows-gnu\n", true},
       {"Apple clang version 15.0.0 (clang-1500.1.0.2.5)\n", true},
       {"", false},
-      {"\n\n", false},
       {"g++\n", false},
       {"g++: fatal error: no input files 1.2\n", false},
       {"ccache version 4.8.3\n", false},
-      {"Python 3.11.2\n", false},
-      {"g++ 不是内部或外部命令\n", false},
       {"GNU Make 4.4\nthen g++ (GCC) 13.2.0\n", false},  // only the first line counts
   };
   for (const Case& c : cases) EXPECT_EQ(Names_Compiler(c.text), c.names) << c.text;
@@ -67,26 +57,6 @@ TEST(CompilerSearch, OrderUserPathMachinePathDrivesProgramFolders) {
   for (std::string b : {"MinGW64", "MinGW", "TDM-GCC-64", "mingw32"})
     want.push_back("/pf/Tools/" + b + "/bin");
   EXPECT_EQ(Search_Order(p), want);
-}
-
-// Only regular files are asked, in order, and the first that works wins.
-TEST(CompilerSearch, FirstWorking) {
-  fs::path t = fs::temp_directory_path() / ("velder-search-" + std::to_string(getpid()));
-  fs::remove_all(t);
-  for (const char* d : {"a", "b", "c", "d", "e"}) fs::create_directories(t / d);
-  fs::create_directory(t / "a" / "g++");  // a folder of that name
-  for (const char* d : {"b", "c", "d"}) std::ofstream(t / d / "g++") << d;
-  std::vector<std::string> folders;
-  for (const char* d : {"a", "missing", "b", "c", "d", "e"}) folders.push_back((t / d).string());
-  std::vector<std::string> asked;
-  auto works = [&](std::string path) {
-    asked.push_back(path);
-    return path.find("/c/") != std::string::npos || path.find("/d/") != std::string::npos;
-  };
-  EXPECT_EQ(First_Working(folders, "g++", works), (t / "c" / "g++").string());
-  EXPECT_EQ(asked, (std::vector<std::string>{(t / "b" / "g++").string(), (t / "c" / "g++").string()}));
-  EXPECT_EQ(First_Working(folders, "g++", [](std::string) { return false; }), "");
-  fs::remove_all(t);
 }
 
 }  // namespace
