@@ -1,6 +1,7 @@
 #include "config/compiler_search.h"
 
 #include <cctype>
+#include <unordered_set>
 
 #include "paths/paths.h"
 #include "platform/files.h"
@@ -89,11 +90,9 @@ std::vector<std::string> Search_Order(const platform::Compiler_Places& p) {
   // Each once: a folder both on the search path and among the usual
   // places costs one run, not two.
   std::vector<std::string> once;
-  for (const std::string& f : order) {
-    bool seen = false;
-    for (const std::string& o : once) seen = seen || o == f;
-    if (!seen) once.push_back(f);
-  }
+  std::unordered_set<std::string> seen;
+  for (const std::string& f : order)
+    if (seen.insert(f).second) once.push_back(f);
   return once;
 }
 
