@@ -32,6 +32,21 @@ if(WIN32)
   if(EXISTS ${PROJECT_SOURCE_DIR}/LICENSE)
     install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR})
   endif()
+  # The installer runs it to write the first settings file.
+  install(TARGETS velder-setup RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # The Chinese guide as a text file Notepad opens right on every
+  # Windows (an ASCII name: Wine keeps a shortcut's target in the ANSI
+  # code page only): UTF-8 with a byte-order mark and CR LF line ends (Notepad
+  # before Windows 10 1903 takes a file without the mark for the ANSI code
+  # page, and before 1809 shows no LF-only line breaks).
+  set(guide ${PROJECT_SOURCE_DIR}/docs/guide-zh_CN.md)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${guide})
+  file(READ ${guide} text)
+  string(REPLACE "\r\n" "\n" text "${text}")
+  string(REPLACE "\n" "\r\n" text "${text}")
+  string(ASCII 239 187 191 bom)
+  file(WRITE ${CMAKE_BINARY_DIR}/package/guide-zh_CN.txt "${bom}${text}")
+  install(FILES ${CMAKE_BINARY_DIR}/package/guide-zh_CN.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win64)
   set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})

@@ -101,3 +101,26 @@ std::string Save_Settings() {
   return left_out + "长于 " + std::to_string(SETTING_MAX) +
          " 字节，下次启动时无法载入，因此没有保存；其余设置已保存。";
 }
+
+bool Settings_Present(std::string folder) {
+  return platform::Anything_At(folder + platform::Separator() + SETTINGS);
+}
+
+First_Save Save_First_Settings(std::string folder, std::string com_path, std::string con_path,
+                               std::string com_settings) {
+  if (Settings_Present(folder)) return First_Save::present;
+  // Written whole beside it first, then given the name only if the name
+  // is still free: a check and a plain write could replace a file saved
+  // in between.
+  std::string name = folder + platform::Separator() + SETTINGS;
+  std::string staged = name + ".new";
+  if (!platform::Replace_File(staged, Format_Settings(com_path, con_path, com_settings)))
+    return First_Save::failed;
+  if (platform::Move_New(staged, name)) {
+    platform::Hide_File(name);
+    return First_Save::written;
+  }
+  platform::Remove_File(staged);
+  return Settings_Present(folder) ? First_Save::present : First_Save::failed;
+}
+

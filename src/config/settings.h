@@ -33,3 +33,18 @@ std::string Format_Settings(std::string com_path, std::string con_path, std::str
 // Assigns the first three lines of a settings file (LF or CR LF) to the
 // globals; missing lines leave theirs as they are.
 void Load_Settings(std::string content);
+
+// What Save_First_Settings did.
+enum class First_Save { written, present, failed };
+
+// True when anything at all (a file, a folder, a link) bears the settings
+// file's name in folder, or its status cannot be read.
+bool Settings_Present(std::string folder);
+
+// The first settings file of folder, for the installer: holds these
+// values and is hidden, and is written only when nothing of its name is
+// in folder, so that a file the user already has (or anything else in
+// its place) is never replaced, even by a copy of velder saving at the
+// same moment.
+First_Save Save_First_Settings(std::string folder, std::string com_path, std::string con_path,
+                               std::string com_settings);

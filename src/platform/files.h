@@ -84,6 +84,19 @@ struct Head_Reader {
 // temporary file removed, and why says what stopped the save, in words.
 bool Replace_File(std::string name, std::string content, std::string& why);
 
+// True when anything at all is at name: a file, a folder, a link (even
+// one that leads nowhere), or something whose status cannot be read. Any
+// name Replace_File takes is asked as it is (on Windows "%" and "!" too).
+bool Anything_At(std::string name);
+
+// Gives from the name to, in one step, only when nothing at all is at to:
+// never replaces a file, a folder or a link there. False, with from left
+// as it was, when something is or on any other failure.
+bool Move_New(std::string from, std::string to);
+
+// Removes the file name; errors are ignored.
+void Remove_File(std::string name);
+
 // Gives the file the hidden attribute (POSIX: user.DOSATTRIB "0x2", as
 // kept by Samba and Wine). Errors are ignored.
 void Hide_File(std::string name);

@@ -326,6 +326,20 @@ bool Replace_File(std::string name, std::string content, std::string& why) {
   return ok;
 }
 
+bool Anything_At(std::string name) {
+  struct stat st;
+  return lstat(name.c_str(), &st) == 0 || (errno != ENOENT && errno != ENOTDIR);
+}
+
+bool Move_New(std::string from, std::string to) {
+  // rename() would replace; a new link fails when anything is at to.
+  if (link(from.c_str(), to.c_str()) != 0) return false;
+  unlink(from.c_str());
+  return true;
+}
+
+void Remove_File(std::string name) { unlink(name.c_str()); }
+
 bool Is_Executable(std::string name) {
   struct stat st;
   return stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0111) != 0;

@@ -280,6 +280,26 @@ bool Replace_File(std::string name, std::string content, std::string& why) {
   return ok;
 }
 
+bool Anything_At(std::string name) {
+  std::wstring w;
+  if (!To_Wide(name, w)) return true;
+  if (GetFileAttributesW(w.c_str()) != INVALID_FILE_ATTRIBUTES) return true;
+  DWORD e = GetLastError();
+  return e != ERROR_FILE_NOT_FOUND && e != ERROR_PATH_NOT_FOUND;
+}
+
+bool Move_New(std::string from, std::string to) {
+  std::wstring f, t;
+  if (!To_Wide(from, f) || !To_Wide(to, t)) return false;
+  // Without MOVEFILE_REPLACE_EXISTING the move fails when to exists.
+  return MoveFileExW(f.c_str(), t.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+}
+
+void Remove_File(std::string name) {
+  std::wstring w;
+  if (To_Wide(name, w)) DeleteFileW(w.c_str());
+}
+
 bool Is_Executable(std::string) { return false; }
 
 void Hide_File(std::string name) {

@@ -11,9 +11,13 @@
 #   nsis BUILD_DIR: the Windows installer of the cross build, a per-user
 #                  installer that asks for no administrator, installed
 #                  silently under wine64 in a fresh prefix into the user's
-#                  AppData\Local\Programs; velder goes through a fresh
+#                  AppData\Local\Programs; the first settings file it
+#                  writes with no compiler, with one in C:\msys64, and with
+#                  broken ones and a working one on the user's Path; the
+#                  guide and its Start-menu link; velder goes through a
 #                  start and choice 4 as its Start-menu shortcut starts
-#                  it; then a silent uninstall.
+#                  it; a settings file the user changed survives
+#                  installing again; then a silent uninstall.
 set -euo pipefail
 src=$(cd "$(dirname "$0")/../.." && pwd)
 mode=$1
@@ -213,9 +217,37 @@ install_nsis() {  # installer -> installs it silently, waits for it
   /usr/lib/wine/wineserver -w
 }
 
+# The settings file holds exactly the bytes given and is hidden (Wine
+# keeps the attribute in user.DOSATTRIB).
+expect_settings() {  # bytes, file, when
+  printf '%s' "$1" >"$tmp/settings.expected"
+  cmp -s "$tmp/settings.expected" "$2" ||
+    fail "$3: the settings file holds '$(cat -v "$2")', expected '$(cat -v "$tmp/settings.expected")'"
+  if command -v getfattr >/dev/null; then
+    [ "$(getfattr -n user.DOSATTRIB --only-values "$2" 2>/dev/null)" = 0x2 ] ||
+      fail "$3: the settings file is not hidden"
+  fi
+}
+
+# A stand-in g++.exe: "works" answers --version as GCC does, "hangs"
+# never answers, "silent" runs and says nothing (and notes its arguments
+# beside itself), "junk" is no program at all.
+stand_in() {  # kind, Linux folder
+  mkdir -p "$2"
+  case $1 in
+    works) cp "$build/test-helpers/gxx_version_win32.exe" "$2/g++.exe" ;;
+    hangs) cp "$build/test-helpers/gxx_version_win32.exe" "$2/g++.exe"; : >"$2/hang" ;;
+    silent) cp "$build/test-helpers/record_args_win32.exe" "$2/g++.exe" ;;
+    junk) printf 'not a program\n' >"$2/g++.exe" ;;
+  esac
+}
+
 check_nsis() {
-  local helper=$build/test-helpers/shortcut_win32.exe exe
-  [ -f "$helper" ] || fail "missing $helper: cross-compile with the tests first"
+  local helper=$build/test-helpers/shortcut_win32.exe exe h
+  for h in "$helper" "$build/test-helpers/gxx_version_win32.exe" \
+           "$build/test-helpers/record_args_win32.exe"; do
+    [ -f "$h" ] || fail "missing $h: cross-compile with the tests first"
+  done
   exe=$(make_package NSIS exe)
   x86_64-w64-mingw32-objdump -f "$exe" | grep -q 'file format pei-x86-64' ||
     fail "$(basename "$exe") is not a 64-bit program"
@@ -258,11 +290,23 @@ check_nsis() {
     [ ! -e "$WINEPREFIX/drive_c/$pf/velder" ] || fail "installed into C:\\$pf"
   done
   (cd "$root" && find . -type f | sed 's|^\./||' | sort) >"$tmp/files"
-  local want=(bin/velder.exe Uninstall.exe)
+  local want=(bin/velder.exe bin/velder-setup.exe Uninstall.exe share/doc/velder/guide-zh_CN.txt)
   [ -d "$src/tools/pauser" ] && want+=(bin/velder-pauser.exe)
   mapfile -t -O ${#want[@]} want < <(doc_files share/doc/velder)
   [ -f "$src/LICENSE" ] && want+=(share/doc/velder/LICENSE)
   expect_files "$tmp/files" "${want[@]}"
+
+  # The guide as Notepad reads it on every Windows: the text of
+  # docs/guide-zh_CN.md in UTF-8 with a byte-order mark and CR LF line
+  # ends; the Start menu's link opens it.
+  { printf '\xef\xbb\xbf'; sed 's/$/\r/' "$src/docs/guide-zh_CN.md"; } >"$tmp/guide.expected"
+  cmp -s "$tmp/guide.expected" "$root/share/doc/velder/guide-zh_CN.txt" ||
+    fail "guide-zh_CN.txt is not docs/guide-zh_CN.md with a byte-order mark and CR LF"
+  local guide_lnk="$programs\\velder 使用说明.lnk"
+  wine "$helper" show "$guide_lnk" | tr -d '\r' | head -1 >"$tmp/guide-link" ||
+    fail "cannot read $guide_lnk"
+  [ "$(cat "$tmp/guide-link")" = "target=$dir\\share\\doc\\velder\\guide-zh_CN.txt" ] ||
+    fail "the guide's link: $(cat "$tmp/guide-link")"
 
   # The uninstall entry is the user's (HKCU), not the machine's (HKLM).
   wine reg query "HKCU\\$uninstall_key" /v UninstallString 2>/dev/null | tr -d '\r' |
@@ -285,6 +329,12 @@ check_nsis() {
   work=$(wine_path "$documents\\velder")
   [ -d "$work" ] || fail "the working folder $work was not made"
 
+  # Ready after install: the settings file in that folder names the
+  # installed pauser, and no compiler, since this prefix has none.
+  local pauser="$dir\\bin\\velder-pauser.exe" first
+  first=$'\r\n'"$pauser"$'\r\n'
+  expect_settings "$first" "$work/velder_data.sg" "installed with no compiler"
+
   # velder started as the shortcut starts it: a fresh start, choice 4,
   # the settings saved in the user's folder.
   local status=0
@@ -293,13 +343,41 @@ check_nsis() {
   [ ! -s "$tmp/err" ] || fail "unexpected standard error: $(cat "$tmp/err")"
   expected_start_and_quit >"$tmp/expected"
   cmp "$tmp/expected" "$tmp/out" || fail "output differs (expected $tmp/expected, got $tmp/out)"
-  printf '\r\n\r\n' >"$tmp/settings"
-  cmp "$tmp/settings" "$work/velder_data.sg" || fail "settings file is not 4 bytes CR LF CR LF"
+  expect_settings "$first" "$work/velder_data.sg" "saved by velder"
   [ ! -e "$root/bin/velder_data.sg" ] || fail "settings saved in the program's folder"
 
-  # Installing again over it keeps the user's folder as it is, and goes
-  # into the same place.
+  # Where the user has no settings file yet, installing again searches
+  # again: a compiler in C:\msys64\ucrt64\bin is found ...
+  local c=$WINEPREFIX/drive_c
+  stand_in works "$c/msys64/ucrt64/bin"
+  rm "$work/velder_data.sg"
+  install_nsis "$exe"
+  expect_settings 'C:\msys64\ucrt64\bin\g++.exe'"$first" "$work/velder_data.sg" \
+    "installed with a compiler in C:\\msys64\\ucrt64\\bin"
+
+  # ... and one on the user's own Path comes before it. Read from the
+  # registry, %SystemDrive% expanded; the three broken ones before it are
+  # passed over (the one that never answers is ended after its time; the
+  # one that runs was asked).
+  stand_in hangs "$c/坏的 0"
+  stand_in junk "$c/坏的 1"
+  stand_in silent "$c/坏的 2"
+  stand_in works "$c/编译器 目录"
+  stand_in works "$c/later"
+  wine reg add 'HKCU\Environment' /v Path /t REG_EXPAND_SZ \
+    /d 'C:\坏的 0;C:\坏的 1;%SystemDrive%\坏的 2;C:\编译器 目录;C:\later' /f >/dev/null ||
+    fail "cannot set the user's Path"
+  rm "$work/velder_data.sg"
+  install_nsis "$exe"
+  expect_settings 'C:\编译器 目录\g++.exe'"$first" "$work/velder_data.sg" \
+    "installed with compilers on the user's Path"
+  grep -qx -- '--version' "$c/坏的 2/g++.args.txt" || fail "the silent g++.exe was not asked"
+
+  # Installing again over it keeps the user's folder as it is, a settings
+  # file the user changed included, and goes into the same place.
   printf 'int main() {}\n' >"$work/作业 1.cpp"
+  printf 'D:\\my g++\\g++.exe\r\n\r\n-O2 -Wall' >"$tmp/settings"
+  cp "$tmp/settings" "$work/velder_data.sg"
   install_nsis "$exe"
   cmp "$tmp/settings" "$work/velder_data.sg" || fail "installing again changed the settings"
   [ -f "$root/bin/velder.exe" ] || fail "installing again lost $dir\\bin\\velder.exe"
@@ -310,6 +388,7 @@ check_nsis() {
   /usr/lib/wine/wineserver -w
   [ ! -e "$root" ] || fail "left behind: $(cd "$root" && find .)"
   [ ! -e "$(wine_path "$lnk")" ] || fail "the shortcut is still there"
+  [ ! -e "$(wine_path "$guide_lnk")" ] || fail "the guide's link is still there"
   ! wine reg query "HKCU\\$uninstall_key" >/dev/null 2>&1 || fail "the uninstall entry is still there"
   cmp "$tmp/settings" "$work/velder_data.sg" || fail "uninstalling touched the settings"
   [ -f "$work/作业 1.cpp" ] || fail "uninstalling removed the user's program"

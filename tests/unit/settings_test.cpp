@@ -274,4 +274,45 @@ TEST_F(SettingsFile, SaveLeavesOutValuesTooLongToLoad) {
   EXPECT_NE(Save_Settings().find("编译器路径、ConsolePauser 路径长于"), std::string::npos);
 }
 
+// The installer's first settings file: written only where nothing of its
+// name is, whatever is there is left exactly as it was, and nothing else
+// is left behind.
+TEST_F(SettingsFile, FirstSettingsOnlyWhereNothingIs) {
+  EXPECT_EQ(Save_First_Settings(".", "/opt/g++", "/p/velder-pauser", ""), First_Save::written);
+  EXPECT_EQ(Slurp("velder_data.sg"), "/opt/g++\r\n/p/velder-pauser\r\n");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"velder_data.sg"});
+
+  fs::remove("velder_data.sg");
+  fs::create_directory("velder_data.sg");  // an empty folder in the way stays too
+  EXPECT_EQ(Save_First_Settings(".", "a", "b", ""), First_Save::present);
+  EXPECT_TRUE(fs::is_directory("velder_data.sg"));
+  fs::remove("velder_data.sg");
+  fs::create_symlink("nowhere", "velder_data.sg");
+  EXPECT_EQ(Save_First_Settings(".", "a", "b", ""), First_Save::present);
+  EXPECT_EQ(fs::read_symlink("velder_data.sg"), "nowhere");
+  fs::remove("velder_data.sg");
+  std::ofstream("velder_data.sg") << "mine";
+  EXPECT_TRUE(Settings_Present("."));
+  EXPECT_EQ(Save_First_Settings(".", "a", "b", ""), First_Save::present);
+  EXPECT_EQ(Slurp("velder_data.sg"), "mine");
+  EXPECT_EQ(Entries(), std::vector<std::string>{"velder_data.sg"});
+
+  EXPECT_FALSE(Settings_Present("missing"));
+  EXPECT_EQ(Save_First_Settings("missing", "a", "b", ""), First_Save::failed);
+  // A staged file a killed run left behind is written over and used.
+  fs::create_directory("d");
+  std::ofstream("d/velder_data.sg.new") << "stale";
+  EXPECT_EQ(Save_First_Settings("d", "", "p", ""), First_Save::written);
+  EXPECT_EQ(Slurp("d/velder_data.sg"), "\r\np\r\n");
+  EXPECT_FALSE(fs::exists("d/velder_data.sg.new"));
+}
+
+// Move_New never replaces: another save that gets there first wins.
+TEST_F(SettingsFile, MoveNewNeverReplaces) {
+  std::ofstream("from") << "new";
+  std::ofstream("to") << "old";
+  EXPECT_FALSE(platform::Move_New("from", "to"));
+  EXPECT_EQ(Slurp("to") + Slurp("from"), "oldnew");
+}
+
 }  // namespace
