@@ -114,7 +114,8 @@ First_Save Save_First_Settings(std::string folder, std::string com_path, std::st
   // in between.
   std::string name = folder + platform::Separator() + SETTINGS;
   std::string staged = name + ".new";
-  if (!platform::Replace_File(staged, Format_Settings(com_path, con_path, com_settings)))
+  std::string why;
+  if (!platform::Replace_File(staged, Format_Settings(com_path, con_path, com_settings), why))
     return First_Save::failed;
   if (platform::Move_New(staged, name)) {
     platform::Hide_File(name);

@@ -429,21 +429,15 @@ TEST(Faults, FailedSaveSaysWhy) {
     }
     std::vector<std::string> before = Entries(d);
     if (c.place == folder_removed) {
-      // Standard error is not collected on this road: the screen and the
-      // status tell.
-      Child ch = Start(d);
-      std::string got;
-      ASSERT_TRUE(Read_Until(ch.out, got, "4. 保存信息并退出\n\n"));
+      Live ch(o, Input::pipe);
+      ASSERT_TRUE(ch.Wait_For("4. 保存信息并退出\n\n"));
       std::filesystem::remove_all(d);
-      ASSERT_EQ(write(ch.in, "4\n", 2), 2);
-      close(ch.in);
-      Read_Until(ch.out, got, std::string(PAUSE_PROMPT) + "\n");
-      close(ch.out);
-      int st = 0;
-      waitpid(ch.pid, &st, 0);
-      EXPECT_EQ(got, Cls_Dumb() + Main_Page_Text() + Cls_Dumb() + NOT_SAVED + c.why + "。\n\n" +
-                         PAUSE_PROMPT + "\n");
-      EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 2) << st;
+      ch.Type("4\n");
+      ch.Close_Input();
+      Result r = ch.End();
+      EXPECT_EQ(r.out, Cls_Dumb() + Main_Page_Text() + Cls_Dumb() + NOT_SAVED + c.why + "。\n\n" +
+                           PAUSE_PROMPT + "\n");
+      EXPECT_EQ(r.status, 2);
       EXPECT_FALSE(Exists(d));
       continue;
     }
