@@ -579,8 +579,13 @@ TEST_P(Jobs, AChildLeftBehindDoesNotReadVeldersInput) {
   ASSERT_TRUE(Play(s, {{Here(), MAIN}, {"2", "请输入 C++ 文件的完整路径："},
                        {"a.cpp", "是否需要运行？（0/1）"}}));
   usleep(1000000);
-  ASSERT_TRUE(Play(s, {{"x", DIGIT_MESSAGE}, {"y", ""}, {"z", ""}}));
-  ASSERT_TRUE(s.Wait_Screen(DIGIT_MESSAGE, 3)) << s.Screen();
+  // Each line typed once the answer to the one before shows, so that the
+  // echo does not fall into the middle of a message being typed out.
+  int n = 0;
+  for (const char* line : {"x", "y", "z"}) {
+    s.Type(line);
+    ASSERT_TRUE(s.Wait_Screen(DIGIT_MESSAGE, ++n)) << line << "\n" << s.Screen();
+  }
   ASSERT_TRUE(Play(s, {{"0", "跳过运行。"}, {"", PAUSE_PROMPT}, {"=x", MAIN}, {"4", ""}}));
   s.Shell("echo \"status=$?\"");
   EXPECT_TRUE(s.Wait_Screen("status=0")) << s.Screen();
