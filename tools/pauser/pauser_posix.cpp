@@ -1,7 +1,9 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <filesystem>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <fcntl.h>
@@ -10,7 +12,9 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "judge.h"
 #include "pauser.h"
+#include "platform/input.h"
 #include "platform/posix_commands.h"
 
 namespace {
@@ -139,6 +143,63 @@ Ending Run_Program(int argc, char** argv) {
     e.status = WEXITSTATUS(st);
   }
   return e;
+}
+
+std::vector<std::string> Arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+std::string Find_Program(const std::string& name) {
+  std::string prog = platform::Find_On_Path(platform::Program_Word(name));
+  std::error_code ec;
+  std::string full = prog.empty() ? prog : std::filesystem::absolute(prog, ec).string();
+  return ec ? std::string() : full;
+}
+
+Ending Describe(const std::string& name, const platform::Process_End& end) {
+  Ending e;
+  e.name = name;
+  if (!end.started) {
+    e.why = Reason(end.error);
+    return e;
+  }
+  e.started = true;
+  e.seconds = end.seconds;
+  e.cpu_seconds = end.cpu_seconds;
+  e.peak_bytes = end.peak_bytes;
+  e.code = end.code;
+  e.status = platform::Exit_Status(end);
+  if (end.signaled) {
+    int sig = static_cast<int>(end.code);
+    e.signaled = true;
+    e.why = Signal_Name(sig);
+    e.hint = Signal_Hint(sig);
+  }
+  return e;
+}
+
+platform::Process_End Run_Guarded(platform::Process_Spec s) {
+  platform::Ignore_Interrupts guard;
+  return platform::Run_Process(s);
+}
+
+// Line mode, echo and the signal keys off for the one key: Ctrl+C is a
+// key like any other here, and no signal leaves the terminal raw.
+bool Read_Enter_Key() {
+  struct termios found;
+  bool raw = isatty(STDIN_FILENO) && platform::In_Foreground() &&
+             tcgetattr(STDIN_FILENO, &found) == 0;
+  if (raw) {
+    struct termios key = found;
+    key.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO | ISIG));
+    key.c_cc[VMIN] = 1;
+    key.c_cc[VTIME] = 0;
+    raw = platform::Set_Mode_Quietly(key);
+  }
+  char c = 0;
+  long n = platform::Read_Raw(&c, 1);
+  if (raw) platform::Set_Mode_Quietly(found);
+  return n == 1 && (c == '\n' || c == '\r');
 }
 
 void Discard_Typed_Keys() {
