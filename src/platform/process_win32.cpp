@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <chrono>
 #include <cwchar>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "platform/long_path_win32.h"
 #include "platform/process.h"
@@ -43,6 +46,46 @@ std::wstring Command_Line(const std::vector<std::wstring>& argv) {
   for (std::size_t i = 1; i < argv.size(); ++i) line += L" " + Quote_Argument(argv[i]);
   return line;
 }
+
+// A path too long for CreateProcess by its short (8.3) name, where that
+// is shorter. CreateProcess takes no working folder longer than MAX_PATH,
+// and Wine no longer program either, not even in the \\?\ form.
+std::wstring Short_Form(const std::wstring& dir) {
+  if (dir.size() < MAX_PATH - 1) return dir;
+  std::vector<wchar_t> s(32768);
+  DWORD n = GetShortPathNameW(Long_Form(dir).c_str(), s.data(), 32768);
+  std::wstring shorter(s.data(), n < 32768 ? n : 0);
+  if (shorter.rfind(L"\\\\?\\", 0) == 0 && shorter.rfind(L"\\\\?\\UNC\\", 0) != 0) shorter.erase(0, 4);
+  return !shorter.empty() && shorter.size() < dir.size() ? shorter : dir;
+}
+
+// Wine starts no program whose full path is longer than MAX_PATH, not by
+// its short name nor in the \\?\ form. Such a program is started from a
+// link to it (a copy where no link can be made) in a fresh folder of its
+// own under the temporary folder, removed when it has ended.
+struct Stand_In {
+  std::wstring folder, program;
+
+  explicit Stand_In(const std::wstring& original) {
+    wchar_t temp[MAX_PATH + 1];
+    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
+    if (n == 0 || n > MAX_PATH) return;
+    for (int i = 0; i < 100 && folder.empty(); ++i) {
+      std::wstring f = temp + (L"velder-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                               std::to_wstring(GetTickCount64() + static_cast<unsigned>(i)));
+      if (CreateDirectoryW(f.c_str(), nullptr)) folder = f;
+    }
+    if (folder.empty()) return;
+    std::wstring p = folder + original.substr(original.find_last_of(L"\\/"));
+    std::wstring from = Long_Form(original);
+    if (CreateHardLinkW(p.c_str(), from.c_str(), nullptr) || CopyFileW(from.c_str(), p.c_str(), TRUE))
+      program = p;
+  }
+  ~Stand_In() {
+    if (!program.empty()) DeleteFileW(program.c_str());
+    if (!folder.empty()) RemoveDirectoryW(folder.c_str());
+  }
+};
 
 std::wstring Wide(const std::string& s) {
   std::wstring w;
@@ -184,8 +227,8 @@ Process_End Run_Process(Process_Spec s) {
   }
   std::vector<std::wstring> argv;
   for (const std::string& a : s.argv) argv.push_back(Wide(a));
-  std::wstring line = Command_Line(argv), program = Long_Form(argv[0]);
-  std::wstring dir = Wide(s.dir);
+  std::wstring line = Command_Line(argv), program = Short_Form(argv[0]);
+  std::wstring dir = Short_Form(Wide(s.dir));
   bool redirect = !s.input.empty() || !s.output.empty();
   HANDLE in = nullptr, out = nullptr, err = nullptr;
   STARTUPINFOW si{};
@@ -209,10 +252,20 @@ Process_End Run_Process(Process_Spec s) {
   PROCESS_INFORMATION pi{};
   // The program is named in full, so that CreateProcess does not look
   // for it beside this program first.
-  bool ok = CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, redirect,
-                           limited ? CREATE_SUSPENDED : 0, nullptr,
-                           s.dir.empty() ? nullptr : dir.c_str(), &si, &pi);
+  auto start = [&](const std::wstring& app) {
+    return CreateProcessW(app.c_str(), &line[0], nullptr, nullptr, redirect,
+                          limited ? CREATE_SUSPENDED : 0, nullptr,
+                          s.dir.empty() ? nullptr : dir.c_str(), &si, &pi) != 0;
+  };
+  bool ok = start(program);
   if (!ok) e.error = static_cast<int>(GetLastError());
+  std::unique_ptr<Stand_In> stand_in;
+  if (!ok && argv[0].size() >= MAX_PATH - 1 &&
+      (e.error == ERROR_FILE_NOT_FOUND || e.error == ERROR_PATH_NOT_FOUND)) {
+    stand_in.reset(new Stand_In(argv[0]));
+    ok = !stand_in->program.empty() && start(stand_in->program);
+  }
+  if (ok) e.error = 0;
   Close(in), Close(err);
   if (!ok) {
     Close(out);

@@ -231,6 +231,14 @@ std::string Fixed_Figures(const std::string& s) {
   return std::regex_replace(s, figures, PAUSER_FIGURES);
 }
 
+const char CASE_FIGURES[] = "CPU 时间 C 秒，内存峰值 M。";
+
+std::string Fixed_Case_Figures(const std::string& s) {
+  static const std::regex figures(
+      "CPU 时间 [0-9]+\\.[0-9]{3} 秒(，内存峰值 [0-9]+(\\.[0-9]+)? (KiB|MiB|GiB))?。");
+  return std::regex_replace(Fixed_Figures(s), figures, CASE_FIGURES);
+}
+
 Pauser_Figures Figures_In(const std::string& out) {
   static const std::regex figures(
       "用时 ([0-9.]+) 秒，CPU 时间 ([0-9.]+) 秒，内存峰值 ([0-9.]+) (KiB|MiB|GiB)。");

@@ -60,9 +60,11 @@ __attribute__((no_sanitize("address", "undefined"))) int Crash(const std::string
 
 int main(int argc, char** argv) {
   if (const char* x = std::getenv("GREETER_FREOPEN")) {
-    if (!std::freopen((std::string(x) + ".in").c_str(), "r", stdin) ||
-        !std::freopen((std::string(x) + ".out").c_str(), "w", stdout))
-      return 1;
+    // Unchecked, as contest programs leave them: a wrong name reads nothing.
+    if (!std::freopen((std::string(x) + ".in").c_str(), "r", stdin)) {
+    }
+    if (!std::freopen((std::string(x) + ".out").c_str(), "w", stdout)) {
+    }
   }
   std::string line = "你好，来自 greeter";
   for (int i = 1; i < argc; ++i) line += " [" + std::string(argv[i]) + "]";

@@ -124,6 +124,8 @@ Verdict Judge_Case(const std::vector<std::string>& argv, const std::string& stem
   } else if (!s.answer.empty()) {
     c = Compare_Files(output, s.answer);
     v = c.match == Match::same ? correct : c.match == Match::format ? format : wrong;
+  } else {
+    detail = "，输出如下";
   }
   std::cout << head << VERDICT_NAMES[v] << detail << "。" << Figures(end) << '\n';
   if (v == runtime_error) {
