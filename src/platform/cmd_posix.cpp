@@ -23,7 +23,7 @@ int Cmd_Command(std::string text) {
   text.erase(0, first == std::string::npos ? text.size() : first);
   std::vector<std::string> argv = Split_Command_Line(Strip_Outer_Quotes(text));
   if (!argv.empty()) argv[0] = Program_Word(argv[0]);
-  return Spawn(argv, true);
+  return Exit_Status(Spawn(argv, true));
 }
 
 }  // namespace platform

@@ -75,9 +75,12 @@ void Init_Console() {
     struct sigaction sa;
     ignored_at_start[sig] = sigaction(sig, nullptr, &sa) == 0 && sa.sa_handler == SIG_IGN;
   }
+  // velder waits for the programs it starts; they still inherit SIGCHLD
+  // as it was.
+  if (ignored_at_start[SIGCHLD]) signal(SIGCHLD, SIG_DFL);
   // A reader that goes away (velder | head) must not cost the settings:
   // writes then fail quietly and the run goes on to its orderly end. The
-  // programs started get the default back.
+  // programs started get SIGPIPE as it was at start.
   signal(SIGPIPE, SIG_IGN);
   // Held for the whole run, past the end of main.
   static Fd_Buf* out = new Fd_Buf(STDOUT_FILENO);

@@ -40,7 +40,7 @@ int Open_Editor(std::string tail) {
     if (!f.empty() && f[0] == '-') f = "./" + f;
     argv.push_back(f);
   }
-  return Spawn(argv, true);
+  return Exit_Status(Spawn(argv, true));
 }
 
 }  // namespace platform

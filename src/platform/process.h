@@ -13,6 +13,9 @@ struct Process_Spec {
   // argv[0] is the program as it is to be started (found already); the
   // rest are its arguments, each reaching it as one argument, unchanged.
   std::vector<std::string> argv;
+  // The file to start when it is not argv[0] (found already), so that
+  // argv[0] can stay as the user gave it; empty: argv[0].
+  std::string program;
   std::string dir;     // working folder; empty: this process's own
   std::string input;   // standard input read from this file; empty: inherited
   std::string output;  // standard output to this file, created or emptied; empty: inherited
@@ -41,6 +44,12 @@ struct Process_End {
 
 // Runs s and waits for it to end.
 Process_End Run_Process(Process_Spec s);
+
+// Starts s to run on by itself (a terminal window) and returns at once,
+// with started and error set. POSIX: in a process group of its own, so
+// that keys typed here never reach it; collected by a later call once it
+// has ended.
+Process_End Start_Process(Process_Spec s);
 
 // The status a caller reports for e, as a shell would: the exit code, or
 // 128 + N for signal N; 127 when it did not start.

@@ -227,7 +227,8 @@ Process_End Run_Process(Process_Spec s) {
   }
   std::vector<std::wstring> argv;
   for (const std::string& a : s.argv) argv.push_back(Wide(a));
-  std::wstring line = Command_Line(argv), program = Short_Form(argv[0]);
+  std::wstring file = s.program.empty() ? argv[0] : Wide(s.program);
+  std::wstring line = Command_Line(argv), program = Short_Form(file);
   std::wstring dir = Short_Form(Wide(s.dir));
   bool redirect = !s.input.empty() || !s.output.empty();
   HANDLE in = nullptr, out = nullptr, err = nullptr;
@@ -260,9 +261,9 @@ Process_End Run_Process(Process_Spec s) {
   bool ok = start(program);
   if (!ok) e.error = static_cast<int>(GetLastError());
   std::unique_ptr<Stand_In> stand_in;
-  if (!ok && argv[0].size() >= MAX_PATH - 1 &&
+  if (!ok && file.size() >= MAX_PATH - 1 &&
       (e.error == ERROR_FILE_NOT_FOUND || e.error == ERROR_PATH_NOT_FOUND)) {
-    stand_in.reset(new Stand_In(argv[0]));
+    stand_in.reset(new Stand_In(file));
     ok = !stand_in->program.empty() && start(stand_in->program);
   }
   if (ok) e.error = 0;

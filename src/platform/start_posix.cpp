@@ -60,7 +60,7 @@ int Tmux_Window(std::string title, std::vector<std::string> run) {
   if (!ec) a.insert(a.end(), {"-c", Tmux_Text(cwd)});
   a.push_back("--");
   for (const std::string& w : run) a.push_back(Tmux_Word(w));
-  return Spawn(a, true);
+  return Exit_Status(Spawn(a, true));
 }
 
 int Terminal_Window(std::string title, std::vector<std::string> run) {
@@ -68,13 +68,11 @@ int Terminal_Window(std::string title, std::vector<std::string> run) {
   if (!title.empty()) a.insert(a.end(), {"-T", title});
   a.push_back("-e");
   a.insert(a.end(), run.begin(), run.end());
-  return Spawn(a, false);
+  return Spawn(a, false).started ? 0 : 127;
 }
 
 int In_This_Terminal(std::vector<std::string> argv) {
-  bool started = false;
-  Spawn_And_Wait(argv, started);
-  return started ? 0 : 127;
+  return Spawn(argv, true).started ? 0 : 127;
 }
 
 // The program as it will be started: a path, or empty (with a line on

@@ -10,6 +10,7 @@
 #include "platform/console.h"
 #include "platform/input.h"
 #include "platform/posix_commands.h"
+#include "platform/tty_posix.h"
 
 namespace platform {
 
@@ -144,20 +145,6 @@ void Prompt_And_Wait() {
 }
 
 }  // namespace
-
-bool In_Foreground() { return tcgetpgrp(STDIN_FILENO) == getpgrp(); }
-
-bool Set_Mode_Quietly(const struct termios& mode) {
-  sigset_t ttou, old;
-  sigemptyset(&ttou);
-  sigaddset(&ttou, SIGTTOU);
-  sigprocmask(SIG_BLOCK, &ttou, &old);
-  int r;
-  do r = tcsetattr(STDIN_FILENO, TCSANOW, &mode);
-  while (r != 0 && errno == EINTR);
-  sigprocmask(SIG_SETMASK, &old, nullptr);
-  return r == 0;
-}
 
 int Clear_Screen() {
   if (Smart_Terminal())

@@ -1,5 +1,6 @@
 // velder-pauser on its own: the program's arguments reach it untouched,
 // the report line, the pause, and the pauser's exit status.
+#include <cstdio>
 #include <cstdlib>
 #include <regex>
 
@@ -96,6 +97,49 @@ TEST(Pauser, FindsABareNameInTheWorkingDirectoryFirst) {
   EXPECT_EQ(r.out.find("你好，来自 greeter [x]\n"), 0u) << r.out;
   EXPECT_EQ(Read_File_Bytes(d / "greeter.log"), "cwd=" + d.path() + "\n[hello.exe][x]\n");
   EXPECT_EQ(r.status, 0);
+}
+
+// The program works in its own folder, so that the names it opens mean
+// the files beside it, wherever the pauser was started.
+TEST(Pauser, RunsTheProgramInItsOwnFolder) {
+  Temp_Dir d;
+  mkdir((d / "my work").c_str(), 0755);
+  Write_File_Bytes(d / "my work/hello", Read_File_Bytes(Helper("greeter")));
+  chmod((d / "my work/hello").c_str(), 0755);
+  for (std::string name : {std::string("my work/hello"), d / "my work/hello"}) {
+    Result r = Run_Piped(Pauser(d, {name, "x"}), "");
+    EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(Read_File_Bytes(d / "my work/greeter.log"),
+              "cwd=" + d / "my work" + "\n[" + name + "][x]\n");
+    std::remove((d / "my work/greeter.log").c_str());
+  }
+  EXPECT_FALSE(Exists(d / "greeter.log"));
+}
+
+// A CPU-time limit (ulimit -t) is named, soft (SIGXCPU) and hard
+// (SIGKILL); SIGKILL's hint names the limit and a kill from outside.
+TEST(Pauser, ReportsACpuLimit) {
+  Temp_Dir d;
+  struct Case {
+    std::string ulimit, report;
+    int status;
+  };
+  for (const Case& c :
+       {Case{"-S -t 1", "程序被信号 24（SIGXCPU，CPU 时间超限）终止。" + std::string(PAUSER_FIGURES) +
+                            "\n提示：程序用完了允许的 CPU 时间（ulimit -t）：多半是死循环，或算法太慢。\n",
+             152},
+        Case{"-t 1", "程序被信号 9（SIGKILL）终止。" + std::string(PAUSER_FIGURES) +
+                         "\n提示：可能是内存用尽而被系统终止，或用到了 CPU 时间的硬限制（ulimit -t），"
+                         "也可能是被别的程序终止了（kill -9）。\n",
+             137}}) {
+    Options o = Pauser(d, {});
+    o.program = "/bin/sh";
+    o.args = {"-c", "ulimit " + c.ulimit + " && exec \"$0\" \"$@\"", PAUSER_BIN, Helper("greeter")};
+    o.env = {{"GREETER_BUSY", "5"}};
+    Result r = Run_Piped(o, "");
+    EXPECT_EQ(Fixed_Figures(r.out), "你好，来自 greeter\n" + RULE + c.report + PAUSE_PROMPT + "\n");
+    EXPECT_EQ(r.status, c.status);
+  }
 }
 
 TEST(Pauser, AProgramThatCannotStart) {

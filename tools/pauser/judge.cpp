@@ -75,8 +75,8 @@ void Show_Output(const std::string& path) {
 
 // Judges one case; writes its lines and returns its verdict. A program
 // that cannot start ends the judging: started is false then.
-Verdict Judge_Case(const std::vector<std::string>& argv, const std::string& stem, const Sample& s,
-                   int number, bool& started) {
+Verdict Judge_Case(const std::string& program, const std::vector<std::string>& argv,
+                   const std::string& stem, const Sample& s, int number, bool& started) {
   std::string head = "样例 " + std::to_string(number) + "（" + s.name + "）：";
   std::string root = Make_Temp_Dir();
   std::error_code ec;
@@ -90,6 +90,7 @@ Verdict Judge_Case(const std::vector<std::string>& argv, const std::string& stem
   }
   platform::Process_Spec spec;
   spec.argv = argv;
+  spec.program = program;
   spec.dir = Plain(work);
   spec.input = Plain(work / fs::u8path(stem + ".in"));
   spec.output = Plain(fs::u8path(root) / "stdout");
@@ -147,8 +148,9 @@ Verdict Judge_Case(const std::vector<std::string>& argv, const std::string& stem
 
 }  // namespace
 
-int Judge(const std::vector<std::string>& argv, const std::vector<Sample>& samples) {
-  std::string stem = Program_Stem(fs::u8path(argv[0]).filename().u8string());
+int Judge(const std::string& program, const std::vector<std::string>& argv,
+          const std::vector<Sample>& samples) {
+  std::string stem = Program_Stem(fs::u8path(program).filename().u8string());
   std::cout << "找到 " << samples.size() << " 组样例，逐一运行并评测（每组 CPU 时间限 "
             << Fixed(CPU_LIMIT, 0) << " 秒）：\n"
             << std::flush;
@@ -156,7 +158,7 @@ int Judge(const std::vector<std::string>& argv, const std::vector<Sample>& sampl
   int run = 0;
   for (const Sample& s : samples) {
     bool started = true;
-    ++count[Judge_Case(argv, stem, s, ++run, started)];
+    ++count[Judge_Case(program, argv, stem, s, ++run, started)];
     std::cout << std::flush;
     if (!started) return 127;
   }

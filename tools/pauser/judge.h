@@ -14,7 +14,9 @@
 // was when the program ends.
 platform::Process_End Run_Guarded(platform::Process_Spec s);
 
-// Runs every case of program (started as argv, found already) and writes
-// the report to standard output. Returns 0 when every case with an
-// answer is correct, else 1.
-int Judge(const std::vector<std::string>& argv, const std::vector<Sample>& samples);
+// Runs every case of program (found already) with the arguments argv
+// (argv[0] as the user gave it) and writes the report to standard
+// output. Returns 0 when every case with an answer is correct, else 1;
+// 127 when the program cannot be started.
+int Judge(const std::string& program, const std::vector<std::string>& argv,
+          const std::vector<Sample>& samples);

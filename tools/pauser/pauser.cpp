@@ -75,8 +75,7 @@ int Run_Window(int argc, char** argv) {
     samples = Find_Samples(p.parent_path().u8string(), Program_Stem(p.filename().u8string()));
   }
   if (samples.empty()) return Run_Interactively(argc, argv);
-  args[0] = program;
-  int status = Judge(args, samples);
+  int status = Judge(program, args, samples);
   Discard_Typed_Keys();
   std::cout << "按 Enter 键用键盘输入再运行一次，按其他键结束……" << std::flush;
   bool again = Read_Enter_Key();

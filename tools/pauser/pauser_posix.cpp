@@ -6,9 +6,6 @@
 #include <system_error>
 #include <vector>
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -16,6 +13,8 @@
 #include "pauser.h"
 #include "platform/input.h"
 #include "platform/posix_commands.h"
+#include "platform/process.h"
+#include "platform/tty_posix.h"
 
 namespace {
 
@@ -34,6 +33,7 @@ std::string Signal_Name(int sig) {
     case SIGILL: return "SIGILL，非法指令";
     case SIGBUS: return "SIGBUS，总线错误";
     case SIGKILL: return "SIGKILL";
+    case SIGXCPU: return "SIGXCPU，CPU 时间超限";
     case SIGTERM: return "SIGTERM";
     case SIGINT: return "SIGINT，中断";
     case SIGQUIT: return "SIGQUIT";
@@ -50,100 +50,22 @@ std::string Signal_Hint(int sig) {
     case SIGSEGV: return "多半是数组越界、空指针、用了已释放的内存，或递归太深。";
     case SIGFPE: return "多半是整数除以零，或对零取余。";
     case SIGABRT: return "多半是 assert 不成立，或有异常没被捕获；原因可能就在上面的输出里。";
-    case SIGKILL: return "可能是内存用尽，被系统终止了。";
+    case SIGXCPU: return "程序用完了允许的 CPU 时间（ulimit -t）：多半是死循环，或算法太慢。";
+    case SIGKILL:
+      return "可能是内存用尽而被系统终止，或用到了 CPU 时间的硬限制（ulimit -t），也可能是被别的程序终止了（kill -9）。";
     default: return std::string();
   }
 }
 
-void Default_Action(int sig) {
-  struct sigaction sa {};
-  sa.sa_handler = SIG_DFL;
-  sigemptyset(&sa.sa_mask);
-  sigaction(sig, &sa, nullptr);
-}
-
-// Started with fork and exec, not posix_spawn: a spawned child runs in the
-// pauser's own memory until its exec, and the kernel would count that
-// memory in the program's peak. A forked child brings along only the
-// pauser's private pages, some 0.7 MiB. Returns 0, or the error that
-// kept the program from starting.
-int Start(const std::string& prog, std::vector<std::string> argv, pid_t& pid) {
-  std::vector<char*> args;
-  for (std::string& a : argv) args.push_back(&a[0]);
-  args.push_back(nullptr);
-  int report[2];
-  if (pipe2(report, O_CLOEXEC) != 0) return errno;
-  pid = fork();
-  if (pid == 0) {
-    // The signal dispositions a shell would give the program.
-    // Ctrl+C and Ctrl+\ stay ignored where they were when the pauser
-    // started (nohup, trap '' INT), as a shell leaves them.
-    for (int sig : {SIGINT, SIGQUIT, SIGPIPE})
-      if (sig == SIGPIPE || !platform::Ignored_At_Start(sig)) Default_Action(sig);
-    sigset_t none;
-    sigemptyset(&none);
-    sigprocmask(SIG_SETMASK, &none, nullptr);
-    execv(prog.c_str(), args.data());
-    int err = errno;
-    ssize_t ignored = write(report[1], &err, sizeof err);
-    (void)ignored;
-    _exit(127);
-  }
-  int err = pid < 0 ? errno : 0;
-  close(report[1]);
-  // The pipe closes at a successful exec; otherwise it carries the error.
-  ssize_t got;
-  while ((got = read(report[0], &err, sizeof err)) < 0 && errno == EINTR) {
-  }
-  close(report[0]);
-  if (got == sizeof err && pid > 0) {
-    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
-  }
-  return err;
+// The program's own folder, so that the relative names it opens mean the
+// files beside it; its path is made absolute to be found from there.
+std::string Absolute(const std::string& prog) {
+  std::error_code ec;
+  std::filesystem::path p = std::filesystem::absolute(prog, ec);
+  return ec ? prog : p.lexically_normal().string();
 }
 
 }  // namespace
-
-Ending Run_Program(int argc, char** argv) {
-  Ending e;
-  e.name = argv[1];
-  // Found as velder's own command layer finds programs: a bare name in
-  // the working directory first, then on PATH.
-  std::string prog = platform::Find_On_Path(platform::Program_Word(e.name));
-  if (prog.empty()) {
-    e.why = Reason(ENOENT);
-    return e;
-  }
-  // Ctrl+C and Ctrl+\ stop the program, not the pauser, which stays to
-  // report how the program ended.
-  platform::Ignore_Interrupts guard;
-  pid_t pid = -1;
-  int err = Start(prog, std::vector<std::string>(argv + 1, argv + argc), pid);
-  if (err != 0) {
-    e.why = Reason(err);
-    return e;
-  }
-  e.started = true;
-  int st = 0;
-  struct rusage ru {};
-  while (wait4(pid, &st, 0, &ru) < 0 && errno == EINTR) {
-  }
-  e.cpu_seconds = static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
-                  static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
-  e.peak_bytes = static_cast<long long>(ru.ru_maxrss) * 1024;  // Linux counts in KiB
-  if (WIFSIGNALED(st)) {
-    e.signaled = true;
-    e.code = WTERMSIG(st);
-    e.why = Signal_Name(WTERMSIG(st));
-    e.hint = Signal_Hint(WTERMSIG(st));
-    e.status = 128 + WTERMSIG(st);
-  } else {
-    e.code = WEXITSTATUS(st);
-    e.status = WEXITSTATUS(st);
-  }
-  return e;
-}
 
 std::vector<std::string> Arguments(int argc, char** argv) {
   return std::vector<std::string>(argv + 1, argv + argc);
@@ -151,9 +73,7 @@ std::vector<std::string> Arguments(int argc, char** argv) {
 
 std::string Find_Program(const std::string& name) {
   std::string prog = platform::Find_On_Path(platform::Program_Word(name));
-  std::error_code ec;
-  std::string full = prog.empty() ? prog : std::filesystem::absolute(prog, ec).string();
-  return ec ? std::string() : full;
+  return prog.empty() ? prog : Absolute(prog);
 }
 
 Ending Describe(const std::string& name, const platform::Process_End& end) {
@@ -178,10 +98,27 @@ Ending Describe(const std::string& name, const platform::Process_End& end) {
   return e;
 }
 
-platform::Process_End Run_Guarded(platform::Process_Spec s) {
-  platform::Ignore_Interrupts guard;
-  return platform::Run_Process(s);
+// Found as velder's own command layer finds programs: a bare name in the
+// working directory first, then on PATH.
+Ending Run_Program(int argc, char** argv) {
+  std::string prog = Find_Program(argv[1]);
+  platform::Process_End end;
+  end.error = ENOENT;
+  if (!prog.empty()) {
+    // Run as a job of its own: Ctrl+C and Ctrl+\ reach the program, not
+    // the pauser, which stays to report how it ended.
+    platform::Process_Spec s;
+    s.argv.assign(argv + 1, argv + argc);
+    s.program = prog;
+    s.dir = std::filesystem::path(s.program).parent_path().string();
+    end = platform::Run_Process(s);
+  }
+  return Describe(argv[1], end);
 }
+
+// Run_Process runs it as a job of its own, which takes the terminal and
+// its keys while it runs and gives them back after.
+platform::Process_End Run_Guarded(platform::Process_Spec s) { return platform::Run_Process(s); }
 
 // Line mode, echo and the signal keys off for the one key: Ctrl+C is a
 // key like any other here, and no signal leaves the terminal raw.
@@ -205,5 +142,5 @@ bool Read_Enter_Key() {
 void Discard_Typed_Keys() {
   // Only in the foreground: a pauser in the background would be stopped
   // for touching the terminal.
-  if (isatty(STDIN_FILENO) && tcgetpgrp(STDIN_FILENO) == getpgrp()) tcflush(STDIN_FILENO, TCIFLUSH);
+  if (isatty(STDIN_FILENO) && platform::In_Foreground()) tcflush(STDIN_FILENO, TCIFLUSH);
 }

@@ -192,7 +192,7 @@ Ending Run_Program(int argc, char** argv) {
   if (program.empty()) return Describe(args[0], not_found);
   platform::Process_Spec s;
   s.argv = args;
-  s.argv[0] = program;
+  s.program = program;
   // Relative names in the program mean the files beside it.
   s.dir = std::filesystem::u8path(program).parent_path().u8string();
   return Describe(args[0], Run_Guarded(s));

@@ -1,0 +1,244 @@
+// Starting one program and waiting for it, as a shell runs a command:
+// fork and exec, the program a job of its own in the foreground, its end
+// or its stop collected with wait4 and its figures with it.
+//
+// fork rather than posix_spawn: a spawned child runs in this process's
+// memory until its exec, and the kernel counts that memory in the
+// program's peak. A forked child brings along only the private pages.
+#include "platform/process.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <ctime>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/posix_commands.h"
+#include "platform/tty_posix.h"
+
+namespace platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Programs started to run on their own; collected once they end, so that
+// they do not linger as zombies.
+std::vector<pid_t> detached;
+
+void Reap_Detached() {
+  std::vector<pid_t> running;
+  for (pid_t pid : detached)
+    if (waitpid(pid, nullptr, WNOHANG) == 0) running.push_back(pid);
+  detached.swap(running);
+}
+
+enum class Group { same, job, own };
+
+// Sets a limit no higher than the hard limit this process has: only root
+// may raise that. SIGXCPU comes at the soft limit, SIGKILL a second later.
+bool Limit(int resource, rlim_t soft, rlim_t hard) {
+  struct rlimit now;
+  if (getrlimit(resource, &now) != 0) return false;
+  if (now.rlim_max != RLIM_INFINITY && hard > now.rlim_max) hard = now.rlim_max;
+  struct rlimit r = {soft < hard ? soft : hard, hard};
+  return setrlimit(resource, &r) == 0;
+}
+
+bool Redirect(const std::string& path, int flags, int fd) {
+  int f = open(path.c_str(), flags | O_CLOEXEC, 0666);
+  if (f < 0) return false;
+  // dup2 clears close-on-exec on the copy.
+  bool ok = dup2(f, fd) == fd;
+  close(f);
+  return ok;
+}
+
+// The child, between fork and exec: async-signal-safe calls only. A
+// failure is written to report, which closes at a successful exec.
+[[noreturn]] void Become(const Process_Spec& s, const char* program, char* const* argv, Group group,
+                         int report) {
+  if (group != Group::same) setpgid(0, 0);
+  if (group == Group::job) Give_Terminal(getpid());
+  // One rule, as a shell has: a signal ignored when this process started
+  // stays ignored in the program; one ignored only here (SIGPIPE) gets
+  // its default back. Handlers are reset by exec itself.
+  for (int sig = 1; sig < NSIG; ++sig) {
+    struct sigaction sa;
+    if (sigaction(sig, nullptr, &sa) != 0 || sa.sa_handler != SIG_IGN || Ignored_At_Start(sig))
+      continue;
+    sa.sa_handler = SIG_DFL;
+    sigaction(sig, &sa, nullptr);
+  }
+  sigset_t none;
+  sigemptyset(&none);
+  sigprocmask(SIG_SETMASK, &none, nullptr);
+  bool ok = s.dir.empty() || chdir(s.dir.c_str()) == 0;
+  ok = ok && (s.input.empty() || Redirect(s.input, O_RDONLY, STDIN_FILENO));
+  ok = ok && (s.output.empty() || Redirect(s.output, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO));
+  if (ok && s.cpu_limit > 0) {
+    rlim_t soft = static_cast<rlim_t>(std::ceil(s.cpu_limit));
+    ok = Limit(RLIMIT_CPU, soft, soft + 1);
+  }
+  // One byte more than the limit may be written, so that a file that
+  // holds more than the limit tells of a program stopped for passing it.
+  if (ok && s.output_limit > 0) {
+    rlim_t bytes = static_cast<rlim_t>(s.output_limit) + 1;
+    ok = Limit(RLIMIT_FSIZE, bytes, bytes);
+  }
+  if (ok) execv(program, argv);
+  int err = errno;
+  ssize_t ignored = write(report, &err, sizeof err);
+  (void)ignored;
+  _exit(127);
+}
+
+// Forks and execs; the pid, or 0 with e.error set.
+pid_t Start(const Process_Spec& s, Group group, Process_End& e) {
+  const std::string& program = s.program.empty() && !s.argv.empty() ? s.argv[0] : s.program;
+  if (s.argv.empty() || program.empty()) {
+    e.error = ENOENT;
+    return 0;
+  }
+  std::vector<std::string> words = s.argv;
+  std::vector<char*> argv;
+  for (std::string& w : words) argv.push_back(&w[0]);
+  argv.push_back(nullptr);
+  int report[2];
+  if (pipe2(report, O_CLOEXEC) != 0) {
+    e.error = errno;
+    return 0;
+  }
+  pid_t pid = fork();
+  if (pid == 0) Become(s, program.c_str(), argv.data(), group, report[1]);
+  int err = pid < 0 ? errno : 0;
+  // Done on both sides, so that neither the program nor this process
+  // goes on before the group exists and holds the terminal.
+  if (pid > 0 && group != Group::same) setpgid(pid, pid);
+  if (pid > 0 && group == Group::job) Give_Terminal(pid);
+  close(report[1]);
+  ssize_t got;
+  while ((got = read(report[0], &err, sizeof err)) < 0 && errno == EINTR) {
+  }
+  close(report[0]);
+  if (pid > 0 && got == sizeof err) {
+    while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+    pid = 0;
+  }
+  e.error = err;
+  e.started = pid > 0;
+  return e.started ? pid : 0;
+}
+
+double Seconds(const timeval& t) {
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+}
+
+// The job was stopped (Ctrl+Z, or SIGTTIN): the stop is passed on up, as
+// a shell's job is. The terminal comes back with this process's mode and
+// this process group stops in turn, so that the shell that started it
+// gets the terminal; continued in the foreground (fg), it hands the
+// terminal to the job again, in the mode the job left it, and continues
+// it. With no shell above (the group is orphaned, as for a window's own
+// program) the kernel discards the stop, and the job goes on at once.
+void Pass_Stop_On(pid_t job, const Terminal_State& ours) {
+  struct termios job_mode;
+  bool have_job_mode = tcgetattr(STDIN_FILENO, &job_mode) == 0;
+  Take_Terminal(ours);
+  kill(0, SIGTSTP);
+  if (Can_Give_Terminal()) {
+    if (have_job_mode) Set_Mode_Quietly(job_mode);
+    Give_Terminal(job);
+  }
+  kill(-job, SIGCONT);
+}
+
+// Waits for the end, polling when there is a wall-clock limit to keep.
+void Wait(pid_t pid, Group group, const Process_Spec& s, const Terminal_State& ours,
+          Clock::time_point t0, Process_End& e) {
+  int st = 0;
+  struct rusage ru {};
+  bool killed = false;
+  for (int tick = 1;;) {
+    int flags = (group == Group::job ? WUNTRACED : 0) | (s.wall_limit > 0 && !killed ? WNOHANG : 0);
+    pid_t r = wait4(pid, &st, flags, &ru);
+    if (r < 0 && errno == EINTR) continue;
+    if (r < 0) {
+      e.error = errno;
+      e.code = 127;
+      return;
+    }
+    if (r == 0) {
+      if (std::chrono::duration<double>(Clock::now() - t0).count() >= s.wall_limit) {
+        kill(group == Group::same ? pid : -pid, SIGKILL);
+        killed = true;
+      }
+      struct timespec nap = {0, tick * 1000000L};
+      nanosleep(&nap, nullptr);
+      if (tick < 10) ++tick;
+      continue;
+    }
+    if (WIFSTOPPED(st)) {
+      Pass_Stop_On(pid, ours);
+      continue;
+    }
+    break;
+  }
+  e.cpu_seconds = Seconds(ru.ru_utime) + Seconds(ru.ru_stime);
+  e.peak_bytes = static_cast<long long>(ru.ru_maxrss) * 1024;  // Linux counts in KiB
+  if (WIFSIGNALED(st)) {
+    e.signaled = true;
+    e.code = WTERMSIG(st);
+    e.timed_out = killed && e.code == SIGKILL;
+    e.output_exceeded = s.output_limit > 0 && e.code == SIGXFSZ;
+    // Past the soft limit SIGXCPU; a program that handles or ignores it
+    // is killed at the hard limit.
+    e.cpu_exceeded = s.cpu_limit > 0 && !e.timed_out &&
+                     (e.code == SIGXCPU || (e.code == SIGKILL && e.cpu_seconds >= std::ceil(s.cpu_limit)));
+  } else {
+    e.code = WEXITSTATUS(st);
+  }
+  // A shell script goes on after the command that passed the limit.
+  struct stat out;
+  if (s.output_limit > 0 && !s.output.empty() && stat(s.output.c_str(), &out) == 0 &&
+      out.st_size > s.output_limit)
+    e.output_exceeded = true;
+}
+
+}  // namespace
+
+Process_End Run_Process(Process_Spec s) {
+  Reap_Detached();
+  Process_End e;
+  Terminal_State ours = Note_Terminal();
+  Group group = s.foreground && Can_Give_Terminal() ? Group::job : Group::same;
+  Clock::time_point t0 = Clock::now();
+  pid_t pid = Start(s, group, e);
+  if (pid > 0) Wait(pid, group, s, ours, t0, e);
+  e.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
+  Take_Terminal(ours);
+  return e;
+}
+
+Process_End Start_Process(Process_Spec s) {
+  Reap_Detached();
+  Process_End e;
+  pid_t pid = Start(s, Group::own, e);
+  if (pid > 0) detached.push_back(pid);
+  return e;
+}
+
+int Exit_Status(const Process_End& e) {
+  if (!e.started) return 127;
+  if (e.signaled) return 128 + static_cast<int>(e.code);
+  return static_cast<int>(e.code);
+}
+
+}  // namespace platform

@@ -1,0 +1,76 @@
+#include "platform/tty_posix.h"
+
+#include <cerrno>
+#include <csignal>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// A process outside the terminal's foreground group is stopped by
+// SIGTTOU when it sets the mode or hands the terminal on, unless the
+// signal is blocked.
+struct Ttou_Blocked {
+  sigset_t old;
+  Ttou_Blocked() {
+    sigset_t ttou;
+    sigemptyset(&ttou);
+    sigaddset(&ttou, SIGTTOU);
+    sigprocmask(SIG_BLOCK, &ttou, &old);
+  }
+  ~Ttou_Blocked() { sigprocmask(SIG_SETMASK, &old, nullptr); }
+};
+
+}  // namespace
+
+bool In_Foreground() {
+  pid_t fg = tcgetpgrp(STDIN_FILENO);
+  if (fg >= 0) return fg == getpgrp();
+  return errno == ENOTTY && isatty(STDIN_FILENO) == 1;
+}
+
+bool Can_Give_Terminal() {
+  return isatty(STDIN_FILENO) == 1 && tcgetpgrp(STDIN_FILENO) == getpgrp();
+}
+
+bool Set_Mode_Quietly(const struct termios& mode) {
+  Ttou_Blocked quiet;
+  int r;
+  do r = tcsetattr(STDIN_FILENO, TCSANOW, &mode);
+  while (r != 0 && errno == EINTR);
+  return r == 0;
+}
+
+Terminal_State Note_Terminal() {
+  Terminal_State s;
+  s.have_mode = isatty(STDIN_FILENO) == 1 && In_Foreground() && tcgetattr(STDIN_FILENO, &s.mode) == 0;
+  // Shared with the program: one that leaves it non-blocking would leave
+  // every later read here failing.
+  s.in_flags = fcntl(STDIN_FILENO, F_GETFL);
+  return s;
+}
+
+void Give_Terminal(pid_t group) {
+  Ttou_Blocked quiet;
+  tcsetpgrp(STDIN_FILENO, group);
+}
+
+void Take_Terminal(const Terminal_State& s) {
+  if (s.have_mode) {
+    Ttou_Blocked quiet;
+    // Taken from a program's group (or a group one of its programs made),
+    // never from the session leader's: that is the shell, which has it
+    // while this process is stopped or in the background.
+    pid_t fg = tcgetpgrp(STDIN_FILENO);
+    bool ours = fg == getpgrp();
+    if (!ours && fg > 0 && fg != getsid(0)) ours = tcsetpgrp(STDIN_FILENO, getpgrp()) == 0;
+    if (!ours && fg < 0) ours = In_Foreground();
+    if (ours) Set_Mode_Quietly(s.mode);
+  }
+  if (s.in_flags >= 0) fcntl(STDIN_FILENO, F_SETFL, s.in_flags);
+}
+
+}  // namespace platform
