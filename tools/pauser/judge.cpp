@@ -1,5 +1,6 @@
 #include "judge.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -117,6 +118,9 @@ Verdict Judge_Case(const std::string& program, const std::vector<std::string>& a
   } else if (end.cpu_exceeded || end.cpu_seconds > CPU_LIMIT) {
     v = time_out;
     detail = "（CPU 时间超过 " + Fixed(CPU_LIMIT, 0) + " 秒）";
+    // Ended by the system's limit, which may count a little ahead of the
+    // figure it reports.
+    end.cpu_seconds = std::max(end.cpu_seconds, CPU_LIMIT);
   } else if (end.timed_out) {
     v = time_out;
     detail = "（运行 " + Fixed(WALL_LIMIT, 0) + " 秒仍未结束，已终止）";
