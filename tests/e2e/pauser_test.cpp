@@ -292,3 +292,24 @@ TEST(PauserJudge, CrashTimeOutAndTooMuchOutput) {
 }
 
 }  // namespace
+
+namespace {
+
+// On a terminal the key is read at once, not echoed: Enter runs the
+// program again, any other key (Ctrl+C too) ends the window.
+TEST(PauserJudge, OnATerminalEnterRunsItAgain) {
+  Cases c({{"prog.in", ""}, {"prog.ans", "你好，来自 greeter\n"}});
+  std::string prompt = KEYS.substr(0, KEYS.size() - 1);
+  Options o = Pauser(c.d, {"my work/prog"});
+  o.env = {{"TERM", "xterm"}};
+  Result r = Run_Pty(o, {{prompt, "\r", true}, {PAUSE_PROMPT, "q", true}});
+  EXPECT_NE(r.out.find(prompt + "\r\n你好，来自 greeter\r\n"), std::string::npos) << r.out;
+  EXPECT_EQ(r.status, 0);
+  for (std::string key : {"x", "\x03"}) {
+    r = Run_Pty(o, {{prompt, key, true}});
+    EXPECT_EQ(r.out.substr(r.out.size() - prompt.size() - 2), prompt + "\r\n") << r.out;
+    EXPECT_EQ(r.status, 0);
+  }
+}
+
+}  // namespace
