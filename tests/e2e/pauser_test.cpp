@@ -271,7 +271,7 @@ TEST(PauserJudge, CrashTimeOutAndTooMuchOutput) {
              "  程序被信号 11（SIGSEGV，段错误）终止。\n"
              "  提示：多半是数组越界、空指针、用了已释放的内存，或递归太深。\n"},
         Case{"GREETER_BUSY", "30", "超时", "（CPU 时间超过 1 秒）", ""},
-        Case{"GREETER_SLEEP", "30", "超时", "（运行 5 秒仍未结束，已终止）", ""},
+        Case{"GREETER_SLEEP", "30", "超时", "（运行 10 秒仍未结束，已终止）", ""},
         Case{"GREETER_FLOOD", "200", "输出过多", "（超过 1.0 MiB，已终止）", ""}}) {
     Result r = c.Run({{k.variable, k.value}});
     EXPECT_EQ(Fixed_Case_Figures(r.out),

@@ -112,24 +112,23 @@ TEST(WinePauser, CrashTimeOutAndTooMuchOutput) {
   Write_File_Bytes(w.work + "/prog.in", "");
   Write_File_Bytes(w.work + "/prog.ans", "你好，来自 greeter\n");
   struct Case {
-    std::string variable, value, verdict;
+    std::string variable, value, verdict, detail, lines;
   };
-  for (const Case& c : {Case{"GREETER_CRASH", "segv",
-                             "运行错误。" + std::string(CASE_FIGURES) +
-                                 "\n  程序异常终止，返回值为 3221225477（0xC0000005，访问冲突）。\n"
-                                 "  提示：多半是数组越界、空指针，或用了已释放的内存。\n"},
-                        Case{"GREETER_BUSY", "30", "超时（CPU 时间超过 1 秒）。" + std::string(CASE_FIGURES) + "\n"},
-                        Case{"GREETER_FLOOD", "200",
-                             "输出过多（超过 1.0 MiB，已终止）。" + std::string(CASE_FIGURES) + "\n"}}) {
+  for (const Case& c :
+       {Case{"GREETER_CRASH", "segv", "运行错误", "",
+             "  程序异常终止，返回值为 3221225477（0xC0000005，访问冲突）。\n"
+             "  提示：多半是数组越界、空指针，或用了已释放的内存。\n"},
+        Case{"GREETER_BUSY", "30", "超时", "（CPU 时间超过 1 秒）", ""},
+        Case{"GREETER_FLOOD", "200", "输出过多", "（超过 1.0 MiB，已终止）", ""}}) {
     Result r = w.Run({{c.variable, c.value}});
+    // Wine's debugger writes its crash dump first.
     std::size_t at = r.out.find("样例 1");
     ASSERT_NE(at, std::string::npos) << r.out;
     EXPECT_EQ(Fixed_Case_Figures(r.out.substr(at)),
-              Crlf("样例 1（prog.in）：" + c.verdict + RULE + "1 组样例：1 组" +
-                   c.verdict.substr(0, c.verdict.find_first_of("（。")) + "\n" + KEYS))
+              Crlf("样例 1（prog.in）：" + c.verdict + c.detail + "。" + CASE_FIGURES + "\n" + c.lines +
+                   RULE + "1 组样例：1 组" + c.verdict + "\n" + KEYS))
         << c.variable;
     EXPECT_EQ(r.status, 1);
-    EXPECT_LT(r.seconds, 60);
   }
   Result r = w.Run({}, "\n");
   EXPECT_EQ(Fixed_Case_Figures(r.out),

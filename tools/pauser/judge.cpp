@@ -14,7 +14,10 @@ namespace fs = std::filesystem;
 namespace {
 
 const double CPU_LIMIT = 1;      // seconds of CPU time a case may use
-const double WALL_LIMIT = 5;     // seconds after which a case is ended
+// Seconds after which a case is ended: a safety net for a program that
+// sleeps or waits, generous enough for a slow start (or a crash dump
+// under Wine) on a busy machine.
+const double WALL_LIMIT = 10;
 const int SHOWN_LINES = 40;      // of the output of a case without an answer
 const std::size_t SHOWN_BYTES = 4096;
 
