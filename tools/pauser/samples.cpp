@@ -377,11 +377,13 @@ Comparison Compare_Files(const std::string& output, const std::string& answer) {
     y = b.Next();
     if (x == y && x == EOF) return r;
   } while (x == y);
-  // One has ended where the other has a line feed: the other has one
-  // more line.
+  // One has ended where the other goes on with a line feed: it has more
+  // lines, maybe blank ones first. The first of them with text is the
+  // one shown, missing on the other side.
   bool extra_line = (x == EOF && y == '\n') || (y == EOF && x == '\n');
   if (extra_line) {
-    ++line;
+    Canonical& more = x == EOF ? b : a;
+    for (int c = '\n'; c == '\n'; c = more.Next()) ++line;
     column = 0;
   }
   r.match = Same(Words(answer), Words(output)) ? Match::format : Match::different;
