@@ -258,6 +258,10 @@ Process_End Run_Process(Process_Spec s) {
                           limited ? CREATE_SUSPENDED : 0, nullptr,
                           s.dir.empty() ? nullptr : dir.c_str(), &si, &pi) != 0;
   };
+  // A judged run shows no crash dialog (nor, under Wine, a crash dump
+  // that takes seconds): either would hold it until its time ran out.
+  // The program inherits the error mode it is started with.
+  UINT error_mode = limited ? SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX) : 0;
   bool ok = start(program);
   if (!ok) e.error = static_cast<int>(GetLastError());
   std::unique_ptr<Stand_In> stand_in;
@@ -266,6 +270,7 @@ Process_End Run_Process(Process_Spec s) {
     stand_in.reset(new Stand_In(file));
     ok = !stand_in->program.empty() && start(stand_in->program);
   }
+  if (limited) SetErrorMode(error_mode);
   if (ok) e.error = 0;
   Close(in), Close(err);
   if (!ok) {

@@ -87,6 +87,11 @@ std::string Fixed_Figures(const std::string& s);
 extern const char CASE_FIGURES[];
 std::string Fixed_Case_Figures(const std::string& s);
 
+// A spinning case on a machine so busy that its 1 s of CPU time takes
+// longer than the wall-time limit is ended for that instead: the time-out
+// reads as the CPU-time one.
+std::string Busy_As_Cpu(std::string s);
+
 // The figures of the first report in out; -1 for each when there is none.
 struct Pauser_Figures {
   double seconds = -1, cpu = -1, mib = -1;
