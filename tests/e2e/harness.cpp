@@ -335,6 +335,20 @@ std::string Fixed_Figures(const std::string& s) {
   return std::regex_replace(s, figures, PAUSER_FIGURES);
 }
 
+const char CASE_FIGURES[] = "CPU 时间 C 秒，内存峰值 M。";
+
+std::string Fixed_Case_Figures(const std::string& s) {
+  static const std::regex figures(
+      "CPU 时间 [0-9]+\\.[0-9]{3} 秒(，内存峰值 [0-9]+(\\.[0-9]+)? (KiB|MiB|GiB))?。");
+  return std::regex_replace(Fixed_Figures(s), figures, CASE_FIGURES);
+}
+
+std::string Busy_As_Cpu(std::string s) {
+  const std::string wall = "超时（运行 10 秒仍未结束，已终止）", cpu = "超时（CPU 时间超过 1 秒）";
+  std::size_t at = s.find(wall);
+  return at == std::string::npos ? s : s.replace(at, wall.size(), cpu);
+}
+
 Pauser_Figures Figures_In(const std::string& out) {
   static const std::regex figures(
       "用时 ([0-9.]+) 秒，CPU 时间 ([0-9.]+) 秒，内存峰值 ([0-9.]+) (KiB|MiB|GiB)。");

@@ -148,6 +148,17 @@ extern const char RANGE_MESSAGE[];
 extern const char PAUSER_FIGURES[];
 std::string Fixed_Figures(const std::string& s);
 
+// The figures of a judged case ("CPU 时间 0.002 秒，内存峰值 3.3 MiB。"):
+// Fixed_Case_Figures puts CASE_FIGURES in their place, and those of the
+// report PAUSER_FIGURES.
+extern const char CASE_FIGURES[];
+std::string Fixed_Case_Figures(const std::string& s);
+
+// A spinning case on a machine so busy that its 1 s of CPU time takes
+// longer than the wall-time limit is ended for that instead: the time-out
+// reads as the CPU-time one.
+std::string Busy_As_Cpu(std::string s);
+
 // The figures of the first report in out; -1 for each when there is none.
 struct Pauser_Figures {
   double seconds = -1, cpu = -1, mib = -1;

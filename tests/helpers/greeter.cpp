@@ -10,9 +10,15 @@
 //   GREETER_CRASH=segv|divide  writes through a null pointer, or divides
 //                     an integer by zero;
 //   GREETER_ABORT     aborts;
+//   GREETER_FREOPEN=X reads X.in and writes X.out in place of standard
+//                     input and output, as contest programs do;
+//   GREETER_ECHO      copies its input to its output in place of the
+//                     greeting;
+//   GREETER_FLOOD=M   writes M MiB of lines;
 // otherwise it exits with GREETER_STATUS (default 0).
 #include <chrono>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -53,9 +59,23 @@ __attribute__((no_sanitize("address", "undefined"))) int Crash(const std::string
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (const char* x = std::getenv("GREETER_FREOPEN")) {
+    // Unchecked, as contest programs leave them: a wrong name reads nothing.
+    if (!std::freopen((std::string(x) + ".in").c_str(), "r", stdin)) {
+    }
+    if (!std::freopen((std::string(x) + ".out").c_str(), "w", stdout)) {
+    }
+  }
   std::string line = "你好，来自 greeter";
   for (int i = 1; i < argc; ++i) line += " [" + std::string(argv[i]) + "]";
-  std::cout << line << std::endl;
+  if (std::getenv("GREETER_ECHO")) {
+    for (int c; (c = std::getchar()) != EOF;) std::putchar(c);
+  } else {
+    std::cout << line << std::endl;
+  }
+  for (double left = Number("GREETER_FLOOD") * 1024 * 1024; left > 0; left -= 64)
+    std::fputs("xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\n", stdout);
+  std::fflush(stdout);
   std::error_code ec;
   std::string cwd = std::filesystem::current_path(ec).string();
   std::ofstream log("greeter.log", std::ios::app);

@@ -163,13 +163,13 @@ TEST(WineSession, PauserRunsTheProgramAndReports) {
   std::string prog = p.work + "/程序 甲.exe";
   std::filesystem::copy_file(Helper("record_args_win32.exe"), prog);
   Options o = Wine_In(p.home, std::string(WINE_BUILD) + "/velder-pauser.exe");
-  o.args.insert(o.args.end(), {Win_Path(prog), "参数 一", "", "a\"b", "--exit=3"});
+  o.args.insert(o.args.end(), {Win_Path(prog), "参数 一", "", "a\"b", "--exit=4"});
   Result r = Run_Piped(o, "x\r\n");
   EXPECT_EQ(Fixed_Figures(r.out), Crlf("\n" + std::string(40, '-') + "\n" +
-                                    "程序已结束，返回值为 3。" + PAUSER_FIGURES + "\n" + Pause_Text()));
-  EXPECT_EQ(r.status, 3);
+                                    "程序已结束，返回值为 4。" + PAUSER_FIGURES + "\n" + Pause_Text()));
+  EXPECT_EQ(r.status, 4);
   EXPECT_EQ(Read_File_Bytes(p.work + "/程序 甲.args.txt"),
-            "\"" + Win_Path(prog) + "\" \"参数 一\" \"\" \"a\\\"b\" --exit=3\n参数 一\n\na\"b\n--exit=3\n--end\n");
+            "\"" + Win_Path(prog) + "\" \"参数 一\" \"\" \"a\\\"b\" --exit=4\n参数 一\n\na\"b\n--exit=4\n--end\n");
 }
 
 // A bare name is the program in the working directory, as velder hands

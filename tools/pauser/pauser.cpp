@@ -2,12 +2,13 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
+#include <vector>
 
 #include "platform/command.h"
 #include "platform/console.h"
-
-namespace {
+#include "judge.h"
 
 std::string Fixed(double v, int decimals) {
   char s[64];
@@ -15,7 +16,6 @@ std::string Fixed(double v, int decimals) {
   return s;
 }
 
-// How it ended, up to the first full stop.
 std::string Outcome(const Ending& e) {
   std::string detail = e.why.empty() ? "" : "（" + e.why + "）";
   if (e.signaled)
@@ -24,7 +24,6 @@ std::string Outcome(const Ending& e) {
          std::to_string(e.code) + detail + "。";
 }
 
-// A memory size in KiB below 1 MiB, in MiB below 1 GiB, else in GiB.
 std::string Memory_Size(long long bytes) {
   const double kib = 1024, mib = kib * 1024, gib = mib * 1024;
   double b = static_cast<double>(bytes);
@@ -33,6 +32,8 @@ std::string Memory_Size(long long bytes) {
   if (b < gib - mib / 20) return Fixed(b / mib, 1) + " MiB";
   return Fixed(b / gib, 2) + " GiB";
 }
+
+namespace {
 
 std::string Figures(const Ending& e) {
   std::string s =
@@ -50,6 +51,40 @@ std::string Report(const Ending& e) {
   return s;
 }
 
+namespace {
+
+// The program once, on the keyboard, its report, and the pause.
+int Run_Interactively(int argc, char** argv) {
+  auto t0 = std::chrono::steady_clock::now();
+  Ending e = Run_Program(argc, argv);
+  e.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  Discard_Typed_Keys();
+  std::cout << '\n' << std::string(40, '-') << '\n' << Report(e) << '\n' << std::flush;
+  platform::system("pause");
+  return e.status;
+}
+
+// With sample cases beside the program they are judged first; then
+// Enter runs it once more on the keyboard.
+int Run_Window(int argc, char** argv) {
+  std::vector<std::string> args = Arguments(argc, argv);
+  std::string program = Find_Program(args[0]);
+  std::vector<Sample> samples;
+  if (!program.empty()) {
+    std::filesystem::path p = std::filesystem::u8path(program);
+    samples = Find_Samples(p.parent_path().u8string(), Program_Stem(p.filename().u8string()));
+  }
+  if (samples.empty()) return Run_Interactively(argc, argv);
+  int status = Judge(program, args, samples);
+  Discard_Typed_Keys();
+  std::cout << "按 Enter 键用键盘输入再运行一次，按其他键结束……" << std::flush;
+  bool again = Read_Enter_Key();
+  std::cout << '\n' << std::flush;
+  return again ? Run_Interactively(argc, argv) : status;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
   platform::Init_Console();
   if (argc < 2) {
@@ -57,12 +92,7 @@ int main(int argc, char** argv) {
     platform::End_Console();
     return 2;
   }
-  auto t0 = std::chrono::steady_clock::now();
-  Ending e = Run_Program(argc, argv);
-  e.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-  Discard_Typed_Keys();
-  std::cout << '\n' << std::string(40, '-') << '\n' << Report(e) << '\n' << std::flush;
-  platform::system("pause");
+  int status = Run_Window(argc, argv);
   platform::End_Console();
-  return e.status;
+  return status;
 }

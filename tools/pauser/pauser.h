@@ -1,8 +1,12 @@
 // velder-pauser: starts PROGRAM [ARGUMENT...] without a shell, waits,
-// reports how it ended and what it used, and pauses.
+// reports how it ended and what it used, and pauses. With sample cases
+// beside the program it judges them first (judge.h).
 #pragma once
 
 #include <string>
+#include <vector>
+
+#include "platform/process.h"
 
 struct Ending {
   bool started = false;
@@ -19,14 +23,40 @@ struct Ending {
 };
 
 // Per platform: runs the program named by the pauser's first argument
-// with the others as its arguments, waits for it and gathers what it
-// used. Ctrl+C reaches the program; the pauser stays to report.
+// with the others as its arguments, in the folder that holds it, waits
+// for it and gathers what it used. Ctrl+C reaches the program; the
+// pauser stays to report.
 Ending Run_Program(int argc, char** argv);
+
+// Per platform: the pauser's arguments after its own name, in UTF-8
+// (on Windows read from the wide command line).
+std::vector<std::string> Arguments(int argc, char** argv);
+
+// Per platform: the program the pauser's first argument names, found as
+// Run_Program finds it, as an absolute path; empty when there is none.
+std::string Find_Program(const std::string& name);
+
+// Per platform: how a program named name ended, as the report tells it.
+Ending Describe(const std::string& name, const platform::Process_End& end);
 
 // Per platform: drops keys typed at the terminal or console while the
 // program ran and that it did not read, so that only a key pressed after
 // the report ends the pause. Input from a pipe or a file is left alone.
 void Discard_Typed_Keys();
 
+// Per platform: waits for one key, not echoed, and tells whether it was
+// Enter. Without a terminal or console it reads one byte of standard
+// input; the end of input is not Enter.
+bool Read_Enter_Key();
+
 // The report: one line, and a second with the hint when there is one.
 std::string Report(const Ending& e);
+
+// How it ended, up to the first full stop ("程序已结束，返回值为 0。").
+std::string Outcome(const Ending& e);
+
+// v with the given number of decimals.
+std::string Fixed(double v, int decimals);
+
+// A memory size in KiB below 1 MiB, in MiB below 1 GiB, else in GiB.
+std::string Memory_Size(long long bytes);

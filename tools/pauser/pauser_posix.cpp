@@ -4,11 +4,14 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include <termios.h>
 #include <unistd.h>
 
+#include "judge.h"
 #include "pauser.h"
+#include "platform/input.h"
 #include "platform/posix_commands.h"
 #include "platform/process.h"
 #include "platform/tty_posix.h"
@@ -65,42 +68,79 @@ std::string Absolute(const std::string& prog) {
 
 }  // namespace
 
-Ending Run_Program(int argc, char** argv) {
+std::vector<std::string> Arguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + 1, argv + argc);
+}
+
+std::string Find_Program(const std::string& name) {
+  std::string prog = platform::Find_On_Path(platform::Program_Word(name));
+  return prog.empty() ? prog : Absolute(prog);
+}
+
+Ending Describe(const std::string& name, const platform::Process_End& end) {
   Ending e;
-  e.name = argv[1];
-  // Found as velder's own command layer finds programs: a bare name in
-  // the working directory first, then on PATH.
-  std::string word = platform::Program_Word(e.name);
-  std::string prog = platform::Find_On_Path(word);
-  if (prog.empty()) {
-    e.why = Reason(ENOENT);
-    return e;
-  }
-  // Run as a job of its own: Ctrl+C and Ctrl+\ reach the program, not
-  // the pauser, which stays to report how it ended.
-  platform::Process_Spec s;
-  s.argv.assign(argv + 1, argv + argc);
-  // A program named by its path works in its own folder; a command found
-  // on PATH (python3) works where the pauser was started.
-  s.program = Absolute(prog);
-  if (word.find('/') != std::string::npos)
-    s.dir = std::filesystem::path(s.program).parent_path().string();
-  platform::Process_End end = platform::Run_Process(s);
-  e.status = platform::Exit_Status(end);
+  e.name = name;
   if (!end.started) {
     e.why = Reason(end.error);
     return e;
   }
   e.started = true;
+  e.seconds = end.seconds;
   e.cpu_seconds = end.cpu_seconds;
   e.peak_bytes = end.peak_bytes;
-  e.signaled = end.signaled;
   e.code = end.code;
+  e.status = platform::Exit_Status(end);
   if (end.signaled) {
-    e.why = Signal_Name(static_cast<int>(end.code));
-    e.hint = Signal_Hint(static_cast<int>(end.code));
+    int sig = static_cast<int>(end.code);
+    e.signaled = true;
+    e.why = Signal_Name(sig);
+    e.hint = Signal_Hint(sig);
   }
   return e;
+}
+
+// Found as velder's own command layer finds programs: a bare name in the
+// working directory first, then on PATH.
+Ending Run_Program(int argc, char** argv) {
+  std::string prog = Find_Program(argv[1]);
+  bool by_path = platform::Program_Word(argv[1]).find('/') != std::string::npos;
+  platform::Process_End end;
+  end.error = ENOENT;
+  if (!prog.empty()) {
+    // Run as a job of its own: Ctrl+C and Ctrl+\ reach the program, not
+    // the pauser, which stays to report how it ended.
+    platform::Process_Spec s;
+    s.argv.assign(argv + 1, argv + argc);
+    s.program = prog;
+    // A program named by its path works in its own folder; a command
+    // found on PATH (python3) works where the pauser was started.
+    if (by_path) s.dir = std::filesystem::path(s.program).parent_path().string();
+    end = platform::Run_Process(s);
+  }
+  return Describe(argv[1], end);
+}
+
+// Run_Process runs it as a job of its own, which takes the terminal and
+// its keys while it runs and gives them back after.
+platform::Process_End Run_Guarded(platform::Process_Spec s) { return platform::Run_Process(s); }
+
+// Line mode, echo and the signal keys off for the one key: Ctrl+C is a
+// key like any other here, and no signal leaves the terminal raw.
+bool Read_Enter_Key() {
+  struct termios found;
+  bool raw = isatty(STDIN_FILENO) && platform::In_Foreground() &&
+             tcgetattr(STDIN_FILENO, &found) == 0;
+  if (raw) {
+    struct termios key = found;
+    key.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO | ISIG));
+    key.c_cc[VMIN] = 1;
+    key.c_cc[VTIME] = 0;
+    raw = platform::Set_Mode_Quietly(key);
+  }
+  char c = 0;
+  long n = platform::Read_Raw(&c, 1);
+  if (raw) platform::Set_Mode_Quietly(found);
+  return n == 1 && (c == '\n' || c == '\r');
 }
 
 void Discard_Typed_Keys() {

@@ -1,12 +1,15 @@
 #include <windows.h>
 
-#include <psapi.h>
 #include <shellapi.h>
 
-#include <algorithm>
 #include <cstdio>
+#include <filesystem>
+#include <vector>
 
+#include "judge.h"
 #include "pauser.h"
+#include "platform/input.h"
+#include "platform/long_path_win32.h"
 #include "platform/utf16_win32.h"
 
 namespace {
@@ -18,48 +21,31 @@ std::string Reason(DWORD err) {
   return "系统错误，代码 " + std::to_string(err) + "。";
 }
 
-// One argument as the C runtime of the started program will read it back:
-// quoted when it holds a blank or a quote or is empty; a quote inside is
-// escaped, and so are the backslashes right before a quote or the end.
-std::wstring Quote_Argument(const std::wstring& a) {
-  if (!a.empty() && a.find_first_of(L" \t\n\v\"") == std::wstring::npos) return a;
-  std::wstring r = L"\"";
-  std::size_t backslashes = 0;
-  for (wchar_t c : a) {
-    if (c == L'\\') {
-      ++backslashes;
-      continue;
-    }
-    r.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
-    backslashes = 0;
-    r += c;
-  }
-  r.append(backslashes * 2, L'\\');
-  return r + L"\"";
+std::wstring Wide(const std::string& s) {
+  std::wstring w;
+  return platform::To_Wide(s, w) ? w : platform::To_Utf16_Lenient(s);
 }
 
 bool Is_File(const std::wstring& path) {
-  DWORD a = GetFileAttributesW(path.c_str());
+  DWORD a = GetFileAttributesW(platform::Long_Form(path).c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// CreateProcess looks for a bare name in the pauser's own folder before
-// the working directory, so "hello.exe" typed beside the user's program
-// could start a program of that name that lies beside the pauser. A bare
-// name that names a file here (with or without its ".exe") means that
-// file, as for cmd.exe; any other is left to the search.
-std::wstring Program_Path(std::wstring name) {
-  bool bare = name.find_first_of(L"\\/:") == std::wstring::npos;
-  if (bare && (Is_File(name) || Is_File(name + L".exe"))) return L".\\" + name;
-  return name;
+std::wstring Full_Path(const std::wstring& path) {
+  std::wstring full(32768, L'\0');
+  DWORD n = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
+  full.resize(n < full.size() ? n : 0);
+  return full;
 }
 
-// The program name is read by CreateProcess up to the closing quote, no
-// escapes; a Windows file name holds no quote.
-std::wstring Command_Line(wchar_t** w, int n) {
-  std::wstring line = L"\"" + Program_Path(w[1]) + L"\"";
-  for (int i = 2; i < n; ++i) line += L" " + Quote_Argument(w[i]);
-  return line;
+// The name with ".exe" added when its last part has no extension, as
+// CreateProcess reads a program's name; then the name as it is.
+std::wstring Existing_Program(const std::wstring& name) {
+  std::size_t last = name.find_last_of(L"\\/:");
+  bool has_extension = name.find(L'.', last == std::wstring::npos ? 0 : last) != std::wstring::npos;
+  for (const std::wstring& n : {has_extension ? name : name + L".exe", name})
+    if (Is_File(n)) return n;
+  return std::wstring();
 }
 
 // Ctrl+C and Ctrl+Break stop the program, not the pauser. A handler, not
@@ -82,7 +68,9 @@ struct Exception {
 
 const Exception EXCEPTIONS[] = {
     {0xC0000005, "访问冲突", "多半是数组越界、空指针，或用了已释放的内存。"},
-    {0xC00000FD, "栈溢出", "多半是递归太深或停不下来，或局部数组太大。"},
+    {0xC00000FD, "栈溢出",
+     "多半是递归太深或停不下来，或局部数组太大；要更大的栈，可在编译选项里加上 "
+     "-Wl,--stack=268435456（256 MiB）。"},
     {0xC0000094, "整数除以零", "看看除法和取余（%）的右边是否可能为零。"},
     {0xC0000095, "整数溢出", "多半是最小的负整数除以 -1。"},
     {0xC000008E, "浮点数除以零", ""},
@@ -105,78 +93,76 @@ const Exception* Known_Exception(DWORD code) {
   return nullptr;
 }
 
-double Seconds(FILETIME t) {
-  return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
-                             t.dwLowDateTime) /
-         1e7;
-}
+// A program built with MinGW ends with status 3 when it calls abort()
+// and when an exception is thrown that nothing catches.
+const char ABORT_HINT[] =
+    "返回值 3 多半是程序调用了 abort()（如 assert 不成立），或有异常没被捕获；"
+    "原因可能就在上面的输出里。";
 
-// User plus kernel time, by GetProcessTimes or GetThreadTimes.
-double Cpu_Seconds(BOOL(WINAPI* times)(HANDLE, LPFILETIME, LPFILETIME, LPFILETIME, LPFILETIME),
-                   HANDLE h) {
-  FILETIME created, ended, kernel, user;
-  return times(h, &created, &ended, &kernel, &user) ? Seconds(kernel) + Seconds(user) : 0;
-}
+// The console as the pauser left it: a program may change its code pages,
+// its modes or its colours and end without setting them back, and the
+// report and the pause must read as ever.
+struct Console_State {
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE), out = GetStdHandle(STD_OUTPUT_HANDLE);
+  UINT in_cp = GetConsoleCP(), out_cp = GetConsoleOutputCP();
+  DWORD in_mode = 0, out_mode = 0;
+  BOOL have_in = GetConsoleMode(in, &in_mode), have_out = GetConsoleMode(out, &out_mode);
+  CONSOLE_SCREEN_BUFFER_INFO screen{};
+  BOOL have_screen = GetConsoleScreenBufferInfo(out, &screen);
 
-long long Peak_Working_Set(HANDLE process) {
-  PROCESS_MEMORY_COUNTERS m{};
-  m.cb = sizeof m;
-  return K32GetProcessMemoryInfo(process, &m, sizeof m)
-             ? static_cast<long long>(m.PeakWorkingSetSize)
-             : 0;
-}
-
-// Windows keeps an ended process's figures until its last handle closes.
-// Wine, on which the Windows build is tested, does not: it forgets the
-// memory counters at the end and gives no CPU time for another process,
-// though it does for that process's threads. So the peak is also read
-// every 10 ms while the program runs, and the main thread's time stands
-// in when the process's is missing; on Windows both are at most the
-// process's own figures, which win.
-void Wait_And_Measure(const PROCESS_INFORMATION& pi, Ending& e) {
-  // Read at once, and every millisecond at first, so that a program that
-  // ends within a few milliseconds has a figure under Wine too.
-  long long peak = Peak_Working_Set(pi.hProcess);
-  for (int i = 0; WaitForSingleObject(pi.hProcess, i < 100 ? 1 : 10) == WAIT_TIMEOUT; ++i)
-    peak = std::max(peak, Peak_Working_Set(pi.hProcess));
-  e.peak_bytes = std::max(peak, Peak_Working_Set(pi.hProcess));
-  e.cpu_seconds =
-      std::max(Cpu_Seconds(GetProcessTimes, pi.hProcess), Cpu_Seconds(GetThreadTimes, pi.hThread));
-}
+  void Restore() const {
+    if (in_cp) SetConsoleCP(in_cp);
+    if (out_cp) SetConsoleOutputCP(out_cp);
+    if (have_in) SetConsoleMode(in, in_mode);
+    if (have_out) SetConsoleMode(out, out_mode);
+    if (have_screen) SetConsoleTextAttribute(out, screen.wAttributes);
+  }
+};
 
 }  // namespace
 
-Ending Run_Program(int, char**) {
-  Ending e;
+std::vector<std::string> Arguments(int, char**) {
   // The narrow arguments are in the ANSI code page; the wide ones hold
   // every name as typed.
+  std::vector<std::string> args;
   int n = 0;
   wchar_t** w = CommandLineToArgvW(GetCommandLineW(), &n);
-  if (w == nullptr || n < 2) {
-    e.why = Reason(GetLastError());
-    return e;
+  for (int i = 1; w != nullptr && i < n; ++i) args.push_back(platform::To_Utf8(w[i]));
+  if (w != nullptr) LocalFree(w);
+  return args;
+}
+
+// A name with a folder in it is taken from there. A bare name that names
+// a file here means that file, as for cmd.exe; any other is looked for
+// on PATH. Not beside the pauser, where CreateProcess would look first:
+// "hello.exe" typed beside the user's program could start a program of
+// that name that lies beside the pauser.
+std::string Find_Program(const std::string& name) {
+  std::wstring w = Wide(name);
+  std::wstring found = Existing_Program(w);
+  if (found.empty() && w.find_first_of(L"\\/:") == std::wstring::npos) {
+    std::vector<wchar_t> path(32768), hit(32768);
+    DWORD n = GetEnvironmentVariableW(L"PATH", path.data(), 32768);
+    if (n > 0 && n < 32768 && SearchPathW(path.data(), w.c_str(), L".exe", 32768, hit.data(), nullptr) > 0)
+      found = hit.data();
   }
-  e.name = platform::To_Utf8(w[1]);
-  std::wstring line = Command_Line(w, n);
-  LocalFree(w);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  PROCESS_INFORMATION pi{};
-  SetConsoleCtrlHandler(Stay, TRUE);
-  if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
-    e.why = Reason(GetLastError());
-    SetConsoleCtrlHandler(Stay, FALSE);
+  return found.empty() ? std::string() : platform::To_Utf8(Full_Path(found));
+}
+
+Ending Describe(const std::string& name, const platform::Process_End& end) {
+  Ending e;
+  e.name = name;
+  if (!end.started) {
+    e.why = Reason(static_cast<DWORD>(end.error));
     return e;
   }
   e.started = true;
-  Wait_And_Measure(pi, e);
-  DWORD code = 0;
-  GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  SetConsoleCtrlHandler(Stay, FALSE);
+  DWORD code = static_cast<DWORD>(end.code);
   e.code = code;
   e.status = static_cast<int>(code);
+  e.seconds = end.seconds;
+  e.cpu_seconds = end.cpu_seconds;
+  e.peak_bytes = end.peak_bytes;
   // Crashes end with an NTSTATUS such as 0xC0000005, better read in hex,
   // and the common ones by name.
   if (code >= 0x80000000UL) e.why = Code_In_Hex(code);
@@ -185,7 +171,31 @@ Ending Run_Program(int, char**) {
     e.why += std::string("，") + x->name;
     e.hint = x->hint;
   }
+  if (code == 3) e.hint = ABORT_HINT;
   return e;
+}
+
+platform::Process_End Run_Guarded(platform::Process_Spec s) {
+  Console_State console;
+  SetConsoleCtrlHandler(Stay, TRUE);
+  platform::Process_End end = platform::Run_Process(s);
+  SetConsoleCtrlHandler(Stay, FALSE);
+  console.Restore();
+  return end;
+}
+
+Ending Run_Program(int argc, char** argv) {
+  std::vector<std::string> args = Arguments(argc, argv);
+  std::string program = Find_Program(args[0]);
+  platform::Process_End not_found;
+  not_found.error = ERROR_FILE_NOT_FOUND;
+  if (program.empty()) return Describe(args[0], not_found);
+  platform::Process_Spec s;
+  s.argv = args;
+  s.program = program;
+  // Relative names in the program mean the files beside it.
+  s.dir = std::filesystem::u8path(program).parent_path().u8string();
+  return Describe(args[0], Run_Guarded(s));
 }
 
 // The console takes keys into its input buffer as they are typed, so
@@ -196,4 +206,25 @@ void Discard_Typed_Keys() {
   HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode;
   if (GetConsoleMode(in, &mode)) FlushConsoleInputBuffer(in);
+}
+
+bool Read_Enter_Key() {
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode;
+  if (!GetConsoleMode(in, &mode)) {
+    char c = 0;
+    return platform::Read_Raw(&c, 1) == 1 && (c == '\n' || c == '\r');
+  }
+  for (;;) {
+    INPUT_RECORD r;
+    DWORD got = 0;
+    if (!ReadConsoleInputW(in, &r, 1, &got) || got == 0) return false;
+    if (r.EventType != KEY_EVENT || !r.Event.KeyEvent.bKeyDown) continue;
+    WORD key = r.Event.KeyEvent.wVirtualKeyCode;
+    // Shift, Ctrl, Alt and the lock keys alone are no key.
+    if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU || key == VK_CAPITAL ||
+        key == VK_NUMLOCK || key == VK_SCROLL || key == VK_LWIN || key == VK_RWIN)
+      continue;
+    return key == VK_RETURN;
+  }
 }
