@@ -26,6 +26,13 @@ std::size_t Key_Length(const std::string& s);
 
 bool Stdin_Is_Terminal();
 
+// Shows text and waits for one key press, taken whole, as the pause
+// does: on a terminal or console not echoed, the mode put back after.
+// Returns the key's bytes ("\n" or "\r" for Enter). Without a terminal
+// or console it reads one byte of standard input; empty once the input
+// has ended.
+std::string Prompt_For_Key(std::string text);
+
 // Per platform: reads up to n bytes of standard input (on a Windows
 // console, typed text converted to UTF-8). 0 at end of input, negative on
 // error.

@@ -1,6 +1,7 @@
 #include <windows.h>
 
 #include <cstring>
+#include <iostream>
 #include <string>
 
 #include "platform/input.h"
@@ -57,5 +58,30 @@ long Read_Raw(char* buf, std::size_t n) {
 }
 
 bool Stdin_Is_Terminal() { return Is_Console(); }
+
+std::string Prompt_For_Key(std::string text) {
+  std::cout << text << std::flush;
+  if (!Is_Console()) {
+    char c;
+    if (Take_Buffered_Byte(c) || Read_Raw(&c, 1) == 1) return std::string(1, c);
+    return std::string();
+  }
+  // A console delivers a key press as one event, whatever bytes it would
+  // make: nothing of it is left for the next read.
+  for (;;) {
+    INPUT_RECORD r;
+    DWORD got = 0;
+    if (!ReadConsoleInputW(Stdin(), &r, 1, &got) || got == 0) return std::string();
+    if (r.EventType != KEY_EVENT || !r.Event.KeyEvent.bKeyDown) continue;
+    WORD key = r.Event.KeyEvent.wVirtualKeyCode;
+    // Shift, Ctrl, Alt, the Windows keys and the lock keys alone are no key.
+    if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU || key == VK_CAPITAL ||
+        key == VK_NUMLOCK || key == VK_SCROLL || key == VK_LWIN || key == VK_RWIN)
+      continue;
+    if (key == VK_RETURN) return "\r";
+    wchar_t ch = r.Event.KeyEvent.uChar.UnicodeChar;
+    return ch != 0 ? To_Utf8(std::wstring(1, ch)) : std::string("\x1b");
+  }
+}
 
 }  // namespace platform

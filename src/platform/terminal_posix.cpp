@@ -32,6 +32,8 @@ void Write_All(const char* s, std::size_t n) { Write_Out(STDOUT_FILENO, s, n); }
 struct termios found_mode;  // as the pause found it
 struct termios key_mode;    // no echo, one key at a time
 volatile sig_atomic_t stopped = 0;
+const char* prompt = PAUSE_PROMPT;  // shown again after a stop
+std::size_t prompt_size = sizeof PAUSE_PROMPT - 1;
 
 const int GUARDED[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGTSTP, SIGCONT};
 const int GUARDED_COUNT = sizeof GUARDED / sizeof GUARDED[0];
@@ -53,7 +55,7 @@ extern "C" void On_Continue(int) {
   // key read then stops on SIGTTIN, and the next fg comes back here.
   if (In_Foreground()) {
     Set_Mode_Quietly(key_mode);
-    if (stopped) Write_Out(STDOUT_FILENO, PAUSE_PROMPT, sizeof PAUSE_PROMPT - 1);
+    if (stopped) Write_Out(STDOUT_FILENO, prompt, prompt_size);
     stopped = 0;
   }
   errno = e;
@@ -135,51 +137,57 @@ bool Byte_Soon(char& c) {
 // Takes one whole key, its first byte given: the rest from the bytes the
 // line reader holds, then from the terminal, so that none of it is left
 // to land in front of the next answer.
-void Take_Rest_Of_Key(char first) {
+std::string Take_Rest_Of_Key(char first) {
   std::string key(1, first);
   char c;
   while (Key_Length(key) > key.size() && (Take_Buffered_Byte(c) || Byte_Soon(c))) key += c;
+  return key;
 }
 
-// Waits for one key and takes it whole.
-void Read_Key() {
+// Waits for one key and takes it whole; empty at the end of input.
+std::string Read_Key() {
   char c;
-  if (Read_Raw(&c, 1) == 1) Take_Rest_Of_Key(c);
+  return Read_Raw(&c, 1) == 1 ? Take_Rest_Of_Key(c) : std::string();
 }
 
-// Shows the prompt and waits for one key, with echo and line mode off.
-// The mode is changed before the prompt appears, so that a key pressed
-// as soon as it is seen is never echoed.
-void Prompt_And_Wait() {
+// Shows text and waits for one key, with echo and line mode off. The
+// mode is changed before the text appears, so that a key pressed as soon
+// as it is seen is never echoed. A key already typed ahead, or no
+// terminal to change, takes the key from what the line reader holds.
+std::string Prompt_And_Wait(const std::string& text) {
   char c;
   if (Take_Buffered_Byte(c)) {
-    Take_Rest_Of_Key(c);
-    Write_All(PAUSE_PROMPT, sizeof PAUSE_PROMPT - 1);
-    return;
+    Write_All(text.data(), text.size());
+    return Take_Rest_Of_Key(c);
   }
   if (tcgetattr(STDIN_FILENO, &found_mode) != 0) {
-    Write_All(PAUSE_PROMPT, sizeof PAUSE_PROMPT - 1);
-    return;
+    Write_All(text.data(), text.size());
+    return std::string();
   }
   key_mode = found_mode;
   key_mode.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
   key_mode.c_cc[VMIN] = 1;
   key_mode.c_cc[VTIME] = 0;
-  // Nothing is handled until the handlers and the mode agree.
+  // Nothing is handled until the handlers, the mode and the text agree.
   sigset_t guarded = Guarded_Set(), old;
   sigprocmask(SIG_BLOCK, &guarded, &old);
   stopped = 0;
+  prompt = text.c_str();
+  prompt_size = text.size();
   Guard_Signals();
   sigprocmask(SIG_SETMASK, &old, nullptr);
   // Started in the background, this stops on SIGTTOU until fg, as any
   // program that sets the terminal's mode does.
   bool is_raw = tcsetattr(STDIN_FILENO, TCSANOW, &key_mode) == 0;
-  Write_All(PAUSE_PROMPT, sizeof PAUSE_PROMPT - 1);
-  if (is_raw) Read_Key();
+  Write_All(text.data(), text.size());
+  std::string key = is_raw ? Read_Key() : std::string();
   sigprocmask(SIG_BLOCK, &guarded, &old);
   if (is_raw) Set_Mode_Quietly(found_mode);
   Unguard_Signals();
+  prompt = PAUSE_PROMPT;
+  prompt_size = sizeof PAUSE_PROMPT - 1;
   sigprocmask(SIG_SETMASK, &old, nullptr);
+  return key;
 }
 
 }  // namespace
@@ -194,11 +202,19 @@ int Clear_Screen() {
 
 int Pause_For_Key() {
   if (Stdin_Is_Terminal())
-    Prompt_And_Wait();
+    Prompt_And_Wait(PAUSE_PROMPT);
   else
     Write_All(PAUSE_PROMPT, sizeof PAUSE_PROMPT - 1);
   Write_All("\n", 1);
   return 0;
+}
+
+std::string Prompt_For_Key(std::string text) {
+  if (Stdin_Is_Terminal()) return Prompt_And_Wait(text);
+  Write_All(text.data(), text.size());
+  char c;
+  if (Take_Buffered_Byte(c) || Read_Raw(&c, 1) == 1) return std::string(1, c);
+  return std::string();
 }
 
 int Set_Title(std::string title) {

@@ -8,6 +8,7 @@
 
 #include "platform/command.h"
 #include "platform/console.h"
+#include "platform/input.h"
 #include "judge.h"
 
 std::string Fixed(double v, int decimals) {
@@ -77,8 +78,8 @@ int Run_Window(int argc, char** argv) {
   if (samples.empty()) return Run_Interactively(argc, argv);
   int status = Judge(program, args, samples);
   Discard_Typed_Keys();
-  std::cout << "按 Enter 键用键盘输入再运行一次，按其他键结束……" << std::flush;
-  bool again = Read_Enter_Key();
+  std::string key = platform::Prompt_For_Key("按 Enter 键用键盘输入再运行一次，按其他键结束……");
+  bool again = key == "\n" || key == "\r";
   std::cout << '\n' << std::flush;
   return again ? Run_Interactively(argc, argv) : status;
 }

@@ -44,11 +44,6 @@ Ending Describe(const std::string& name, const platform::Process_End& end);
 // the report ends the pause. Input from a pipe or a file is left alone.
 void Discard_Typed_Keys();
 
-// Per platform: waits for one key, not echoed, and tells whether it was
-// Enter. Without a terminal or console it reads one byte of standard
-// input; the end of input is not Enter.
-bool Read_Enter_Key();
-
 // The report: one line, and a second with the hint when there is one.
 std::string Report(const Ending& e);
 

@@ -124,25 +124,6 @@ Ending Run_Program(int argc, char** argv) {
 // its keys while it runs and gives them back after.
 platform::Process_End Run_Guarded(platform::Process_Spec s) { return platform::Run_Process(s); }
 
-// Line mode, echo and the signal keys off for the one key: Ctrl+C is a
-// key like any other here, and no signal leaves the terminal raw.
-bool Read_Enter_Key() {
-  struct termios found;
-  bool raw = isatty(STDIN_FILENO) && platform::In_Foreground() &&
-             tcgetattr(STDIN_FILENO, &found) == 0;
-  if (raw) {
-    struct termios key = found;
-    key.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO | ISIG));
-    key.c_cc[VMIN] = 1;
-    key.c_cc[VTIME] = 0;
-    raw = platform::Set_Mode_Quietly(key);
-  }
-  char c = 0;
-  long n = platform::Read_Raw(&c, 1);
-  if (raw) platform::Set_Mode_Quietly(found);
-  return n == 1 && (c == '\n' || c == '\r');
-}
-
 void Discard_Typed_Keys() {
   // Only in the foreground: a pauser in the background would be stopped
   // for touching the terminal.

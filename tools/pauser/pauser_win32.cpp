@@ -208,23 +208,3 @@ void Discard_Typed_Keys() {
   if (GetConsoleMode(in, &mode)) FlushConsoleInputBuffer(in);
 }
 
-bool Read_Enter_Key() {
-  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
-  DWORD mode;
-  if (!GetConsoleMode(in, &mode)) {
-    char c = 0;
-    return platform::Read_Raw(&c, 1) == 1 && (c == '\n' || c == '\r');
-  }
-  for (;;) {
-    INPUT_RECORD r;
-    DWORD got = 0;
-    if (!ReadConsoleInputW(in, &r, 1, &got) || got == 0) return false;
-    if (r.EventType != KEY_EVENT || !r.Event.KeyEvent.bKeyDown) continue;
-    WORD key = r.Event.KeyEvent.wVirtualKeyCode;
-    // Shift, Ctrl, Alt and the lock keys alone are no key.
-    if (key == VK_SHIFT || key == VK_CONTROL || key == VK_MENU || key == VK_CAPITAL ||
-        key == VK_NUMLOCK || key == VK_SCROLL || key == VK_LWIN || key == VK_RWIN)
-      continue;
-    return key == VK_RETURN;
-  }
-}
