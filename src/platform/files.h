@@ -29,6 +29,10 @@ bool Native_Path(std::string s, std::filesystem::path& p);
 // What joins a directory and a name: "/" on POSIX, "\\" on Windows.
 std::string Separator();
 
+// The file that reads as empty and takes any write: "/dev/null" on POSIX,
+// "NUL" on Windows.
+std::string Null_Device();
+
 // True when name can only mean an entry directly inside a directory: it
 // holds no separator (on Windows neither "\\" nor "/", nor the ":" that
 // would name a stream of another file).

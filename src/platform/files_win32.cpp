@@ -185,6 +185,8 @@ bool Native_Path(std::string s, std::filesystem::path& p) {
 
 std::string Separator() { return "\\"; }
 
+std::string Null_Device() { return "NUL"; }
+
 bool Is_Plain_Name(std::string name) { return name.find_first_of("\\/:") == std::string::npos; }
 
 bool Create_New_File(std::string path) {

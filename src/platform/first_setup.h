@@ -30,8 +30,9 @@ std::string Compiler_File_Name();
 
 // Runs `exe --version` without a window or standard input and waits at
 // most seconds (then it is ended). True when it ended in time with exit
-// code 0; text holds what it wrote to standard output and standard error,
-// at most 64 KiB.
+// code 0 and wrote at most 64 KiB; text holds the start of what it wrote
+// to standard output, at most 64 KiB. Standard error is not read (it
+// stays this process's): GCC and clang answer on standard output.
 bool Ask_Version(std::string exe, double seconds, std::string& text);
 
 // This program's arguments, argv[0] included, as UTF-8. (On Windows the

@@ -12,8 +12,6 @@ namespace platform {
 
 namespace {
 
-const std::size_t TEXT_LIMIT = 64 * 1024;
-
 std::wstring Expand(const std::wstring& v) {
   DWORD n = ExpandEnvironmentStringsW(v.c_str(), nullptr, 0);
   if (n == 0) return v;
@@ -64,16 +62,6 @@ std::vector<std::wstring> Subfolders(const std::wstring& dir) {
   return found;
 }
 
-void Drain(HANDLE r, std::string& text) {
-  DWORD avail = 0;
-  char buf[4096];
-  while (PeekNamedPipe(r, nullptr, 0, nullptr, &avail, nullptr) && avail > 0) {
-    DWORD k = 0;
-    if (!ReadFile(r, buf, std::min<DWORD>(avail, sizeof buf), &k, nullptr) || k == 0) return;
-    if (text.size() < TEXT_LIMIT) text.append(buf, k);
-  }
-}
-
 }  // namespace
 
 Compiler_Places Find_Compiler_Places() {
@@ -103,53 +91,6 @@ Compiler_Places Find_Compiler_Places() {
 }
 
 std::string Compiler_File_Name() { return "g++.exe"; }
-
-bool Ask_Version(std::string exe, double seconds, std::string& text) {
-  text.clear();
-  std::wstring w;
-  if (!To_Wide(exe, w)) return false;
-  SECURITY_ATTRIBUTES sa{sizeof sa, nullptr, TRUE};
-  HANDLE r = nullptr, wr = nullptr;
-  if (!CreatePipe(&r, &wr, &sa, 0)) return false;
-  SetHandleInformation(r, HANDLE_FLAG_INHERIT, 0);
-  HANDLE in = CreateFileW(L"NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, &sa,
-                          OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  si.dwFlags = STARTF_USESTDHANDLES;
-  si.hStdInput = in;
-  si.hStdOutput = wr;
-  si.hStdError = wr;
-  PROCESS_INFORMATION pi{};
-  std::wstring line = L"\"" + w + L"\" --version";
-  BOOL started = CreateProcessW(w.c_str(), &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                nullptr, nullptr, &si, &pi);
-  CloseHandle(wr);
-  if (in != INVALID_HANDLE_VALUE) CloseHandle(in);
-  if (!started) {
-    CloseHandle(r);
-    return false;
-  }
-  ULONGLONG limit = static_cast<ULONGLONG>(seconds * 1000);
-  ULONGLONG start = GetTickCount64();
-  bool ended = false;
-  while (!ended) {
-    Drain(r, text);
-    ended = WaitForSingleObject(pi.hProcess, 10) == WAIT_OBJECT_0;
-    if (!ended && GetTickCount64() - start > limit) {
-      TerminateProcess(pi.hProcess, 1);
-      WaitForSingleObject(pi.hProcess, 1000);
-      break;
-    }
-  }
-  Drain(r, text);
-  DWORD code = 1;
-  if (ended) GetExitCodeProcess(pi.hProcess, &code);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  CloseHandle(r);
-  return ended && code == 0;
-}
 
 std::vector<std::string> Arguments(int argc, char** argv) {
   int n = 0;

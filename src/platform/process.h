@@ -23,6 +23,10 @@ struct Process_Spec {
   // runs one: its own process group, given the terminal while it runs and
   // taken back after, with the mode and flags this process had. Without
   // it the program stays in this process's group.
+  // Windows: without it the program is a helper asked a question, never
+  // seen: it gets a console with no window (CREATE_NO_WINDOW), not this
+  // process's, so that none opens even when this process has no console
+  // of its own (velder-setup under the installer).
   bool foreground = true;
   double cpu_limit = 0;         // seconds of CPU time, then it is ended; 0: none
   double wall_limit = 0;        // seconds from its start, then it is ended; 0: none

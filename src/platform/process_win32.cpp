@@ -254,8 +254,8 @@ Process_End Run_Process(Process_Spec s) {
   // The program is named in full, so that CreateProcess does not look
   // for it beside this program first.
   auto start = [&](const std::wstring& app) {
-    return CreateProcessW(app.c_str(), &line[0], nullptr, nullptr, redirect,
-                          limited ? CREATE_SUSPENDED : 0, nullptr,
+    DWORD flags = (limited ? CREATE_SUSPENDED : 0) | (s.foreground ? 0 : CREATE_NO_WINDOW);
+    return CreateProcessW(app.c_str(), &line[0], nullptr, nullptr, redirect, flags, nullptr,
                           s.dir.empty() ? nullptr : dir.c_str(), &si, &pi) != 0;
   };
   // A judged run shows no crash dialog (nor, under Wine, a crash dump
