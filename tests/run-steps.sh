@@ -10,15 +10,19 @@ section() { printf '\n==== %s  (%d s in)\n' "$*" "$SECONDS"; }
 with_progress() {
   local start=$SECONDS
   "$@" 2>&1 | {
-    local line
+    local line part=
     while :; do
       if IFS= read -r -t "${PROGRESS_SECONDS:-25}" line; then
-        printf '%s\n' "$line"
-      elif [ $? -gt 128 ]; then  # timed out, perhaps inside a line
-        [ -z "$line" ] || printf '%s\n' "$line"
+        printf '%s\n' "$part$line"
+        part=
+      elif [ $? -gt 128 ]; then
+        # Timed out, perhaps inside a line (on a loaded machine even
+        # between two bytes of one write): what came of it is kept for
+        # the rest, so that no line is ever split.
+        part+=$line
         echo "... still running ($((SECONDS - start)) s): ${*:1:3}"
       else
-        [ -z "$line" ] || printf '%s\n' "$line"
+        [ -z "$part$line" ] || printf '%s\n' "$part$line"
         break
       fi
     done
