@@ -59,6 +59,18 @@ std::wstring Short_Form(const std::wstring& dir) {
   return !shorter.empty() && shorter.size() < dir.size() ? shorter : dir;
 }
 
+// The long name of a path that may be given in its short (8.3) form: it
+// is the long one that decides whether a stand-in is needed. The path as
+// it is when there is none.
+std::wstring Long_Name(const std::wstring& path) {
+  std::vector<wchar_t> s(32768);
+  DWORD n = GetLongPathNameW(Long_Form(path).c_str(), s.data(), 32768);
+  if (n == 0 || n >= 32768) return path;
+  std::wstring whole(s.data(), n);
+  if (whole.rfind(L"\\\\?\\", 0) == 0 && whole.rfind(L"\\\\?\\UNC\\", 0) != 0) whole.erase(0, 4);
+  return whole;
+}
+
 // Wine starts no program whose full path is longer than MAX_PATH, not by
 // its short name nor in the \\?\ form. Such a program is started from a
 // link to it (a copy where no link can be made) in a fresh folder of its
@@ -264,10 +276,12 @@ Process_End Run_Process(Process_Spec s) {
   UINT error_mode = limited ? SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX) : 0;
   bool ok = start(program);
   if (!ok) e.error = static_cast<int>(GetLastError());
+  // Handed a short form, Wine 10 fails too (its short names lose Chinese
+  // characters): the long name decides, whatever the error was.
   std::unique_ptr<Stand_In> stand_in;
-  if (!ok && file.size() >= MAX_PATH - 1 &&
-      (e.error == ERROR_FILE_NOT_FOUND || e.error == ERROR_PATH_NOT_FOUND)) {
-    stand_in.reset(new Stand_In(file));
+  std::wstring whole = ok ? file : Long_Name(file);
+  if (!ok && whole.size() >= MAX_PATH - 1) {
+    stand_in.reset(new Stand_In(whole));
     ok = !stand_in->program.empty() && start(stand_in->program);
   }
   if (limited) SetErrorMode(error_mode);

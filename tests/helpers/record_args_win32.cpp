@@ -6,6 +6,9 @@
 // handed to wmain, as a real compiler gets them.
 // After "-o" it puts a copy of itself at the path that follows, so that
 // what it "compiled" can be started too. "--exit=N" makes it exit with N.
+// With RECORD_ARGS_IN_FOLDER set, the record goes to its working folder
+// instead, under the same name: where it ran, whatever path it was
+// started by.
 #include <windows.h>
 
 #include <cstdlib>
@@ -50,6 +53,8 @@ int wmain(int argc, wchar_t** argv) {
     if (a.compare(0, 7, L"--exit=") == 0) status = std::wcstol(a.c_str() + 7, nullptr, 10);
     if (a == L"-o" && i + 1 < argc && !CopyFileW(self.c_str(), argv[i + 1], FALSE)) status = 122;
   }
-  Append(Record_Path(self), record + "--end\n");
+  std::wstring file = Record_Path(self);
+  if (_wgetenv(L"RECORD_ARGS_IN_FOLDER")) file = file.substr(file.find_last_of(L"\\/") + 1);
+  Append(file, record + "--end\n");
   return status;
 }
