@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "pauser_figures.h"
-#include "platform/utf16_win32.h"
+#include "platform/Windows/utf16.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "platform/utf16_win32.h"
+#include "platform/Windows/utf16.h"
 
 namespace {
 

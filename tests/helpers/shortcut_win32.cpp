@@ -21,7 +21,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/utf16_win32.h"
+#include "platform/Windows/utf16.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include "judge.h"
 #include "pauser.h"
 #include "platform/input.h"
-#include "platform/posix_commands.h"
+#include "platform/Unix/commands.h"
 #include "platform/process.h"
-#include "platform/tty_posix.h"
+#include "platform/Unix/tty.h"
 
 namespace {
 

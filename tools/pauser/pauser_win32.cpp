@@ -9,8 +9,8 @@
 #include "judge.h"
 #include "pauser.h"
 #include "platform/input.h"
-#include "platform/long_path_win32.h"
-#include "platform/utf16_win32.h"
+#include "platform/Windows/long_path.h"
+#include "platform/Windows/utf16.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/tty_posix.h"
+#include "platform/Unix/tty.h"
 
 #include <cerrno>
 #include <csignal>

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "platform/input.h"
-#include "platform/utf16_win32.h"
+#include "platform/Windows/utf16.h"
 
 namespace platform {
 

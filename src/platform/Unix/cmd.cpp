@@ -3,7 +3,7 @@
 // get, but no shell.
 #include <sys/stat.h>
 
-#include "platform/posix_commands.h"
+#include "platform/Unix/commands.h"
 #include "platform/words.h"
 
 namespace platform {

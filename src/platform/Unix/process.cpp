@@ -19,8 +19,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "platform/posix_commands.h"
-#include "platform/tty_posix.h"
+#include "platform/Unix/commands.h"
+#include "platform/Unix/tty.h"
 
 namespace platform {
 

@@ -12,8 +12,8 @@
 #include <streambuf>
 #include <string>
 
-#include "platform/console_out_win32.h"
-#include "platform/utf16_win32.h"
+#include "platform/Windows/console_out.h"
+#include "platform/Windows/utf16.h"
 
 namespace platform {
 

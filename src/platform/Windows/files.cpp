@@ -3,7 +3,7 @@
 #include <string>
 
 #include "platform/files.h"
-#include "platform/utf16_win32.h"
+#include "platform/Windows/utf16.h"
 #include "platform/words.h"
 
 namespace platform {

@@ -5,7 +5,7 @@
 #include <stdio.h>
 
 #include "platform/console.h"
-#include "platform/console_out_win32.h"
+#include "platform/Windows/console_out.h"
 
 namespace platform {
 

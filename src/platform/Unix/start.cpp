@@ -9,7 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/posix_commands.h"
+#include "platform/Unix/commands.h"
 #include "platform/words.h"
 
 namespace platform {

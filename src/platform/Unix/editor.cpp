@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "platform/posix_commands.h"
+#include "platform/Unix/commands.h"
 #include "platform/words.h"
 
 namespace platform {

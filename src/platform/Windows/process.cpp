@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/long_path_win32.h"
+#include "platform/Windows/long_path.h"
 #include "platform/process.h"
-#include "platform/utf16_win32.h"
+#include "platform/Windows/utf16.h"
 
 namespace platform {
 

@@ -2,7 +2,7 @@
 #include <iostream>
 
 #include "platform/command.h"
-#include "platform/posix_commands.h"
+#include "platform/Unix/commands.h"
 
 namespace platform {
 

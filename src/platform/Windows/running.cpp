@@ -7,7 +7,7 @@
 
 #include "platform/files.h"
 #include "platform/running.h"
-#include "platform/utf16_win32.h"
+#include "platform/Windows/utf16.h"
 
 namespace platform {
 

@@ -12,7 +12,7 @@
 #endif
 
 #include "platform/console.h"
-#include "platform/posix_commands.h"
+#include "platform/Unix/commands.h"
 
 namespace platform {
 

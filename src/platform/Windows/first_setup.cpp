@@ -6,7 +6,7 @@
 #include <string>
 
 #include "platform/first_setup.h"
-#include "platform/utf16_win32.h"
+#include "platform/Windows/utf16.h"
 
 namespace platform {
 

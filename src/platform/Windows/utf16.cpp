@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "platform/utf16_win32.h"
+#include "platform/Windows/utf16.h"
 
 namespace platform {
 

@@ -10,7 +10,7 @@
 #include "platform/command.h"
 #include "platform/files.h"
 #include "platform/input.h"
-#include "platform/utf16_win32.h"
+#include "platform/Windows/utf16.h"
 #include "platform/words.h"
 
 namespace platform {

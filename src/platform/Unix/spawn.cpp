@@ -7,7 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/posix_commands.h"
+#include "platform/Unix/commands.h"
 
 namespace platform {
 

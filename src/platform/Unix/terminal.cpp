@@ -11,8 +11,8 @@
 
 #include "platform/console.h"
 #include "platform/input.h"
-#include "platform/posix_commands.h"
-#include "platform/tty_posix.h"
+#include "platform/Unix/commands.h"
+#include "platform/Unix/tty.h"
 
 namespace platform {
 

@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "platform/input.h"
-#include "platform/posix_commands.h"
+#include "platform/Unix/commands.h"
 
 namespace platform {
 
