@@ -11,10 +11,9 @@
 std::string COM_PATH;
 std::string CON_PATH;
 std::string COM_SETTINGS;
+const std::string SETTINGS = "velder_data.sg";
 
 namespace {
-
-const std::string SETTINGS = "velder_data.sg";
 
 // The settings as the messages name them, in the file's order.
 const char* const NAMES[3] = {"编译器路径", "ConsolePauser 路径", "编译选项"};
