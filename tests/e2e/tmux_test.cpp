@@ -34,6 +34,15 @@ std::string On_Path(const std::string& name) {
 
 std::string Tmux() { return On_Path("tmux"); }
 
+// The skip message of a test whose tools are not all on PATH; empty
+// when they are.
+std::string Missing(std::vector<std::string> tools) {
+  std::string names;
+  for (const std::string& t : tools)
+    if (On_Path(t).empty()) names += (names.empty() ? "" : ", ") + t;
+  return names.empty() ? names : "SKIPPED: not installed: " + names;
+}
+
 // tmux's own reading of option values: "#" starts a format, a final ";"
 // ends a command.
 std::string Tmux_Text(std::string s) {
@@ -71,12 +80,15 @@ struct Server {
     o.args.insert(o.args.end(), args.begin(), args.end());
     return Run_Piped(o, "");
   }
-  // Starts velder in window 0 of a new session, working in cwd.
-  void Start_Velder(const std::string& cwd) {
-    Result r = Run({"new-session", "-d", "-s", "v", "-x", "150", "-y", "40", "-c", Tmux_Text(cwd),
-                    "--", "/usr/bin/env", VELDER_BIN});
+  // Runs command in window 0 of a new session, working in cwd.
+  void New_Session(const std::string& cwd, std::vector<std::string> command) {
+    std::vector<std::string> a = {"new-session", "-d", "-s", "v", "-x", "150", "-y", "40", "-c",
+                                  Tmux_Text(cwd), "--", "/usr/bin/env"};
+    a.insert(a.end(), command.begin(), command.end());
+    Result r = Run(a);
     ASSERT_EQ(r.status, 0) << r.err;
   }
+  void Start_Velder(const std::string& cwd) { New_Session(cwd, {VELDER_BIN}); }
   void Type(const std::string& text) {
     Run({"send-keys", "-t", "v:0", "-l", "--", text});
     Run({"send-keys", "-t", "v:0", "Enter"});
@@ -88,16 +100,14 @@ struct Server {
   // An interactive shell (no start-up files, no line editing but for
   // "bash-editing", prompt "sh>") in window 0.
   void Start_Shell(const std::string& cwd, const std::string& shell) {
-    std::vector<std::string> a = {"new-session", "-d", "-s", "v", "-x", "150", "-y", "40", "-c",
-                                  Tmux_Text(cwd), "--", "/usr/bin/env", "PS1=sh>", "ENV=/dev/null"};
+    std::vector<std::string> a = {"PS1=sh>", "ENV=/dev/null"};
     if (shell == "bash")
       a.insert(a.end(), {On_Path("bash"), "--norc", "--noprofile", "--noediting", "-i"});
     else if (shell == "bash-editing")
       a.insert(a.end(), {On_Path("bash"), "--norc", "--noprofile", "-i"});
     else
       a.insert(a.end(), {On_Path(shell), "-i"});
-    Result r = Run(a);
-    ASSERT_EQ(r.status, 0) << r.err;
+    New_Session(cwd, a);
     ASSERT_TRUE(Wait_Screen("sh>")) << Screen();
   }
   // Keys by tmux's names (C-z, C-c, C-d, Enter), or one literal key.
@@ -193,7 +203,7 @@ void Quit_From_Settings(Server& s) {
 }
 
 TEST(Tmux, DirectLaunchOpensANamedWindow) {
-  if (Tmux().empty()) GTEST_SKIP() << "SKIPPED: tmux is not installed, no tmux window test";
+  if (std::string m = Missing({"tmux"}); !m.empty()) GTEST_SKIP() << m;
   Temp_Dir d;
   // Names with what tmux or a shell would act on.
   std::string work = d / "w #{session_name} $(touch SHELL0);";
@@ -219,7 +229,7 @@ TEST(Tmux, DirectLaunchOpensANamedWindow) {
 }
 
 TEST(Tmux, PauserWindowShowsTheReport) {
-  if (Tmux().empty()) GTEST_SKIP() << "SKIPPED: tmux is not installed, no tmux window test";
+  if (std::string m = Missing({"tmux"}); !m.empty()) GTEST_SKIP() << m;
   Temp_Dir d;
   std::string work = d.path();
   Write_File_Bytes(work + "/a.cpp", "");
@@ -256,8 +266,7 @@ TEST(Tmux, PauserWindowShowsTheReport) {
 class Stop_At_Pause : public testing::TestWithParam<std::string> {};
 
 TEST_P(Stop_At_Pause, GivesTheTerminalBackAndTakesItUpAgain) {
-  if (Tmux().empty() || On_Path(GetParam()).empty() || On_Path("stty").empty())
-    GTEST_SKIP() << "SKIPPED: needs tmux, stty and " << GetParam();
+  if (std::string m = Missing({"tmux", "stty", GetParam()}); !m.empty()) GTEST_SKIP() << m;
   Temp_Dir d;
   Server s(d, {});
   s.Start_Shell(d.path(), GetParam());
@@ -289,8 +298,7 @@ INSTANTIATE_TEST_SUITE_P(Shells, Stop_At_Pause, testing::Values("bash", "dash"),
 class Kill_When_Stopped : public testing::TestWithParam<std::string> {};
 
 TEST_P(Kill_When_Stopped, EndsAtOnce) {
-  if (Tmux().empty() || On_Path("bash").empty() || On_Path("stty").empty())
-    GTEST_SKIP() << "SKIPPED: needs tmux, stty and bash";
+  if (std::string m = Missing({"tmux", "bash", "stty"}); !m.empty()) GTEST_SKIP() << m;
   Temp_Dir d;
   Server s(d, {});
   s.Start_Shell(d.path(), "bash");
@@ -311,7 +319,7 @@ INSTANTIATE_TEST_SUITE_P(Signals, Kill_When_Stopped, testing::Values("TERM", "HU
 // kernel discards the stop of Ctrl+Z at the pause, and the key wait goes
 // on as it was, one key without echo.
 TEST(TmuxShell, CtrlZWithNoShellKeepsTheKeyWait) {
-  if (Tmux().empty() || On_Path("stty").empty()) GTEST_SKIP() << "SKIPPED: needs tmux and stty";
+  if (std::string m = Missing({"tmux", "stty"}); !m.empty()) GTEST_SKIP() << m;
   Temp_Dir d;
   Server s(d, {});
   s.Start_Velder(d.path());
@@ -329,7 +337,7 @@ TEST(TmuxShell, CtrlZWithNoShellKeepsTheKeyWait) {
 // no shell to take the terminal the stop is discarded, and the compiler
 // goes on at once with the terminal, reading the next line.
 TEST(TmuxShell, CtrlZWithNoShellContinuesTheProgram) {
-  if (Tmux().empty()) GTEST_SKIP() << "SKIPPED: needs tmux";
+  if (std::string m = Missing({"tmux"}); !m.empty()) GTEST_SKIP() << m;
   Temp_Dir d;
   Write_File_Bytes(d / "cc", "#!/bin/sh\necho compiling; read line; echo \"[$line]\" > log\n");
   chmod((d / "cc").c_str(), 0755);
@@ -346,8 +354,7 @@ TEST(TmuxShell, CtrlZWithNoShellContinuesTheProgram) {
 // its prompt; velder, killed while stopped, must not set its old mode
 // over it (arrow keys would then print ^[[D).
 TEST(TmuxShell, KillWhenStoppedLeavesTheShellsLineEditingAlone) {
-  if (Tmux().empty() || On_Path("bash").empty() || On_Path("stty").empty())
-    GTEST_SKIP() << "SKIPPED: needs tmux, stty and bash";
+  if (std::string m = Missing({"tmux", "bash", "stty"}); !m.empty()) GTEST_SKIP() << m;
   Temp_Dir d;
   Server s(d, {});
   s.Start_Shell(d.path(), "bash-editing");
@@ -366,8 +373,7 @@ TEST(TmuxShell, KillWhenStoppedLeavesTheShellsLineEditingAlone) {
 
 // trap '' INT: Ctrl+C at the pause stays ignored, as at the shell.
 TEST(TmuxShell, IgnoredInterruptStaysIgnoredAtThePause) {
-  if (Tmux().empty() || On_Path("bash").empty() || On_Path("stty").empty())
-    GTEST_SKIP() << "SKIPPED: needs tmux, stty and bash";
+  if (std::string m = Missing({"tmux", "bash", "stty"}); !m.empty()) GTEST_SKIP() << m;
   Temp_Dir d;
   Server s(d, {});
   s.Start_Shell(d.path(), "bash");
@@ -386,8 +392,7 @@ TEST(TmuxShell, IgnoredInterruptStaysIgnoredAtThePause) {
 // A compiler and an editor that leave the terminal raw, without echo: the
 // menus still take a line ended by Enter, and the shell gets its mode back.
 TEST(TmuxShell, ProgramsThatLeaveTheTerminalRaw) {
-  if (Tmux().empty() || On_Path("bash").empty() || On_Path("stty").empty())
-    GTEST_SKIP() << "SKIPPED: needs tmux, stty and bash";
+  if (std::string m = Missing({"tmux", "bash", "stty"}); !m.empty()) GTEST_SKIP() << m;
   Temp_Dir d;
   std::string raw = d / "raw-tool";
   Write_File_Bytes(raw, "#!/bin/sh\nstty raw -echo\necho \"$@\" >> '" + d / "raw.log" + "'\n");
@@ -418,8 +423,7 @@ TEST(TmuxShell, ProgramsThatLeaveTheTerminalRaw) {
 // Ctrl+D at the start of a line is an empty line, at a menu, a path, a
 // yes/no question and the options; the session goes on and saves.
 TEST(TmuxShell, CtrlDIsAnEmptyLine) {
-  if (Tmux().empty() || On_Path("bash").empty())
-    GTEST_SKIP() << "SKIPPED: needs tmux and bash";
+  if (std::string m = Missing({"tmux", "bash"}); !m.empty()) GTEST_SKIP() << m;
   Temp_Dir d;
   std::string cc = d / "cc";
   Write_File_Bytes(cc, "#!/bin/sh\nexit 0\n");
@@ -462,8 +466,7 @@ class Key_At_Pause : public testing::TestWithParam<std::string> {};
 // Each key ends the pause of the About screen; the settings menu then
 // takes "4" (the About screen again) with no digit message.
 TEST_P(Key_At_Pause, LeavesNoByteForTheNextAnswer) {
-  if (Tmux().empty() || On_Path(GetParam()).empty() || On_Path("stty").empty())
-    GTEST_SKIP() << "SKIPPED: needs tmux, stty and " << GetParam();
+  if (std::string m = Missing({"tmux", "stty", GetParam()}); !m.empty()) GTEST_SKIP() << m;
   Temp_Dir d;
   Server s(d, {});
   s.Start_Shell(d.path(), GetParam());
@@ -492,8 +495,7 @@ TEST_P(Key_At_Pause, LeavesNoByteForTheNextAnswer) {
 // arrow at the pauser's pause ends that pause alone; velder's own pause,
 // which follows, waits for a key of its own.
 TEST_P(Key_At_Pause, ArrowAtThePausersPauseEndsOnlyThat) {
-  if (Tmux().empty() || On_Path(GetParam()).empty() || On_Path("stty").empty())
-    GTEST_SKIP() << "SKIPPED: needs tmux, stty and " << GetParam();
+  if (std::string m = Missing({"tmux", "stty", GetParam()}); !m.empty()) GTEST_SKIP() << m;
   Temp_Dir d;
   Write_File_Bytes(d / "a.cpp", "");
   Write_File_Bytes(d / "velder_data.sg", Helper("fake_compiler") + "\r\n" + PAUSER_BIN + "\r\n");
@@ -523,8 +525,7 @@ INSTANTIATE_TEST_SUITE_P(Shells, Key_At_Pause, testing::Values("bash", "dash"),
 class Jobs : public testing::TestWithParam<std::string> {
  protected:
   void SetUp() override {
-    if (Tmux().empty() || On_Path(GetParam()).empty() || On_Path("stty").empty())
-      GTEST_SKIP() << "SKIPPED: needs tmux, stty and " << GetParam();
+    if (std::string m = Missing({"tmux", "stty", GetParam()}); !m.empty()) GTEST_SKIP() << m;
   }
   // A script at d/name.
   static void Script(const Temp_Dir& d, const std::string& name, const std::string& body) {
@@ -595,7 +596,7 @@ TEST_P(Jobs, AChildLeftBehindDoesNotReadVeldersInput) {
 // velder on a terminal that is not its controlling one (setsid), killed
 // at the pause: the terminal is left as it was found.
 TEST_P(Jobs, KilledAtThePauseOnAnotherSessionsTerminal) {
-  if (On_Path("setsid").empty()) GTEST_SKIP() << "SKIPPED: needs setsid";
+  if (std::string m = Missing({"setsid"}); !m.empty()) GTEST_SKIP() << m;
   Temp_Dir d;
   Server s(d, {});
   s.Start_Shell(d.path(), GetParam());
