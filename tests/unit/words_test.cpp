@@ -1,7 +1,7 @@
-// How the POSIX command layer splits the command lines: the simple rule
+// How texts are split into words where no cmd.exe reads them: the simple rule
 // of the editor variables (double quotes group, blanks separate, nothing
 // else is special), and the rules of a Windows program's C runtime for
-// the compile and start lines.
+// the compile options.
 #include <gtest/gtest.h>
 
 #include "platform/words.h"

@@ -105,7 +105,7 @@ Ending Describe(const std::string& name, const platform::Process_End& end) {
   return e;
 }
 
-// Found as velder's own command layer finds programs: a bare name in the
+// Found as velder's own requests find programs: a bare name in the
 // working directory first, then on PATH.
 Ending Run_Program(int argc, char** argv) {
   std::string prog = Find_Program(argv[1]);

@@ -1,4 +1,4 @@
-// Starting a program by name, without a shell: the command layer's way
+// Starting a program by name, without a shell: the requests' way
 // to the one process seam.
 #include <cstdlib>
 #include <cstring>
