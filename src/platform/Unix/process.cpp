@@ -64,7 +64,11 @@ bool Redirect(const std::string& path, int flags, int fd) {
 // failure is written to report, which closes at a successful exec.
 [[noreturn]] void Become(const Process_Spec& s, const char* program, char* const* argv, Group group,
                          int report) {
-  if (group != Group::same) setpgid(0, 0);
+  if (s.detached)
+    setsid();
+  else if (group != Group::same)
+    setpgid(0, 0);
+  if (s.low_priority) setpriority(PRIO_PROCESS, 0, 19);
   if (group == Group::job) Give_Terminal(getpid());
   // One rule, as a shell has: a signal ignored when this process started
   // stays ignored in the program; one ignored only here (SIGPIPE) gets
@@ -82,6 +86,7 @@ bool Redirect(const std::string& path, int flags, int fd) {
   bool ok = s.dir.empty() || chdir(s.dir.c_str()) == 0;
   ok = ok && (s.input.empty() || Redirect(s.input, O_RDONLY, STDIN_FILENO));
   ok = ok && (s.output.empty() || Redirect(s.output, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO));
+  ok = ok && (!s.error_to_output || dup2(STDOUT_FILENO, STDERR_FILENO) == STDERR_FILENO);
   if (ok && s.cpu_limit > 0) {
     rlim_t soft = static_cast<rlim_t>(std::ceil(s.cpu_limit));
     ok = Limit(RLIMIT_CPU, soft, soft + 1);
@@ -120,7 +125,7 @@ pid_t Start(const Process_Spec& s, Group group, Process_End& e) {
   int err = pid < 0 ? errno : 0;
   // Done on both sides, so that neither the program nor this process
   // goes on before the group exists and holds the terminal.
-  if (pid > 0 && group != Group::same) setpgid(pid, pid);
+  if (pid > 0 && group != Group::same && !s.detached) setpgid(pid, pid);
   if (pid > 0 && group == Group::job) Give_Terminal(pid);
   close(report[1]);
   ssize_t got;

@@ -242,7 +242,7 @@ Process_End Run_Process(Process_Spec s) {
   std::wstring file = s.program.empty() ? argv[0] : Wide(s.program);
   std::wstring line = Command_Line(argv), program = Short_Form(file);
   std::wstring dir = Short_Form(Wide(s.dir));
-  bool redirect = !s.input.empty() || !s.output.empty();
+  bool redirect = !s.input.empty() || !s.output.empty() || s.error_to_output;
   HANDLE in = nullptr, out = nullptr, err = nullptr;
   STARTUPINFOW si{};
   si.cb = sizeof si;
@@ -251,7 +251,7 @@ Process_End Run_Process(Process_Spec s) {
                          : Open_For_Child(s.input, false);
     out = s.output.empty() ? Inheritable_Copy(GetStdHandle(STD_OUTPUT_HANDLE))
                            : Open_For_Child(s.output, true);
-    err = Inheritable_Copy(GetStdHandle(STD_ERROR_HANDLE));
+    err = Inheritable_Copy(s.error_to_output ? out : GetStdHandle(STD_ERROR_HANDLE));
     if (in == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE) {
       e.error = static_cast<int>(GetLastError());
       Close(in), Close(out), Close(err);
@@ -266,7 +266,8 @@ Process_End Run_Process(Process_Spec s) {
   // The program is named in full, so that CreateProcess does not look
   // for it beside this program first.
   auto start = [&](const std::wstring& app) {
-    DWORD flags = (limited ? CREATE_SUSPENDED : 0) | (s.foreground ? 0 : CREATE_NO_WINDOW);
+    DWORD flags = (limited ? CREATE_SUSPENDED : 0) | (s.foreground ? 0 : CREATE_NO_WINDOW) |
+                  (s.low_priority ? BELOW_NORMAL_PRIORITY_CLASS : 0);
     return CreateProcessW(app.c_str(), &line[0], nullptr, nullptr, redirect, flags, nullptr,
                           s.dir.empty() ? nullptr : dir.c_str(), &si, &pi) != 0;
   };
@@ -301,6 +302,39 @@ Process_End Run_Process(Process_Spec s) {
   DWORD code = 0;
   GetExitCodeProcess(pi.hProcess, &code);
   e.code = code;
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return e;
+}
+
+// Only what a detached helper needs: no window, no console, no handles.
+Process_End Start_Process(Process_Spec s) {
+  Process_End e;
+  if (s.argv.empty()) {
+    e.error = ERROR_FILE_NOT_FOUND;
+    return e;
+  }
+  std::vector<std::wstring> argv;
+  for (const std::string& a : s.argv) argv.push_back(Wide(a));
+  std::wstring program = Short_Form(s.program.empty() ? argv[0] : Wide(s.program));
+  std::wstring line = Command_Line(argv), dir = Short_Form(Wide(s.dir));
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  PROCESS_INFORMATION pi{};
+  DWORD flags = (s.detached ? DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP : CREATE_NO_WINDOW) |
+                (s.low_priority ? BELOW_NORMAL_PRIORITY_CLASS : 0);
+  // A job that ends its processes with it (a terminal's) would take the
+  // helper along; leaving it is allowed only by some jobs.
+  for (DWORD breakaway : {DWORD{CREATE_BREAKAWAY_FROM_JOB}, DWORD{0}}) {
+    if (!s.detached && breakaway) continue;
+    e.started = CreateProcessW(program.c_str(), &line[0], nullptr, nullptr, FALSE, flags | breakaway,
+                               nullptr, s.dir.empty() ? nullptr : dir.c_str(), &si, &pi) != 0;
+    if (e.started) break;
+  }
+  if (!e.started) {
+    e.error = static_cast<int>(GetLastError());
+    return e;
+  }
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   return e;
