@@ -313,3 +313,10 @@ Pch_Compile Compile_With_Pch(platform::Compile_Request r, const Pch_Plan& plan,
   c.status = compile(r);
   return c;
 }
+
+int Compile_Using_Pch(platform::Compile_Request r, const std::function<void(const char*)>& say) {
+  Pch_Plan plan = Plan_Pch(r.com_path, r.com_settings, r.fpath);
+  Pch_Compile c = Compile_With_Pch(r, plan, platform::Compile, say);
+  if (plan.state == Pch_Plan::absent && Start_Pch_Build(plan)) say(PCH_BUILDING);
+  return c.status;
+}

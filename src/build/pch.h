@@ -135,3 +135,9 @@ struct Pch_Compile {
 Pch_Compile Compile_With_Pch(platform::Compile_Request r, const Pch_Plan& plan,
                              const std::function<int(platform::Compile_Request)>& compile,
                              const std::function<void(const char*)>& say);
+
+// The compile as velder makes it: planned, run through platform::Compile
+// with the entry when there is one (falling back as above), and followed
+// by the start of the build when there is none yet; say gets the lines
+// to show. The compiler's exit status.
+int Compile_Using_Pch(platform::Compile_Request r, const std::function<void(const char*)>& say);

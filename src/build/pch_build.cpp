@@ -71,9 +71,11 @@ bool Compiler_Unchanged(const Key_Parts& k) {
   return st.ok && st.size == k.size && st.mtime == k.mtime;
 }
 
-platform::Process_End Run_Compiler(std::vector<std::string> argv, const std::string& log) {
+platform::Process_End Run_Compiler(std::vector<std::string> argv, const std::string& log,
+                                   std::vector<platform::Env_Change> env = {}) {
   platform::Process_Spec s;
   s.argv = std::move(argv);
+  s.env = std::move(env);
   s.input = platform::Null_Device();
   s.output = log;
   s.error_to_output = true;
@@ -92,16 +94,15 @@ std::vector<std::string> Joined(std::vector<std::string> a, const std::vector<st
 // out as an entry), as the compile would: true when it succeeds and -H
 // shows the header used ("!").
 bool Header_Works(const Key_Parts& k, const std::string& probe) {
-  std::string user = platform::Get_Env("CPLUS_INCLUDE_PATH");
-  platform::Set_Env("CPLUS_INCLUDE_PATH",
-                    probe + (user.empty() ? "" : platform::Path_List_Separator() + user));
+  Pch_Plan as_used;
+  as_used.state = Pch_Plan::ready;
+  as_used.entry = probe;
   std::vector<std::string> words = platform::Split_Command_Line("x " + k.options);
   words.erase(words.begin());
   std::string log = probe + "/probe.log";
   platform::Process_End e = Run_Compiler(
       Joined(Joined({k.compiler}, words), {"-g", "-H", "-o", probe + "/probe.exe", probe + "/probe.cpp"}),
-      log);
-  platform::Set_Env("CPLUS_INCLUDE_PATH", user);
+      log, Pch_Env(as_used));
   if (platform::Exit_Status(e) != 0) return false;
   std::istringstream lines(Read_All(log));
   std::string line;

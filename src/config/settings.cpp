@@ -4,7 +4,7 @@
 #include <iostream>
 #include <system_error>
 
-#include "platform/command.h"
+#include "platform/requests.h"
 #include "platform/console.h"
 #include "platform/files.h"
 
@@ -60,7 +60,7 @@ void Load_Settings(std::string content) {
 
 void Init() {
   platform::Init_Console();
-  platform::system("title Velder");
+  platform::Set_Title("Velder");
   unread = false;
   if (!Is_Regular_File(SETTINGS)) return;
   // Only the three lines used are read, however long the file.

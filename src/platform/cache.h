@@ -44,8 +44,4 @@ std::string Path_List_Separator();
 std::string Get_Env(std::string name);
 bool Has_Env(std::string name);
 
-// Sets or replaces a variable of this process's environment, inherited
-// by the programs it starts from then on.
-bool Set_Env(std::string name, std::string value);
-
 }  // namespace platform

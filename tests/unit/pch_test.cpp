@@ -16,7 +16,6 @@
 
 #include "build/pch.h"
 #include "platform/process.h"
-#include "platform/words.h"
 
 namespace {
 
@@ -57,27 +56,6 @@ struct Own_Cache {
   }
   std::string folder() const { return Pch_Folder(); }
 };
-
-// The compile as velder's compile makes it: options, "-g -o", the
-// executable, the source; the environment changed as asked, the output
-// handed over whole.
-int Test_Compile(platform::Compile_Request r) {
-  for (const platform::Env_Change& c : r.env) setenv(c.name.c_str(), c.value.c_str(), 1);
-  std::vector<std::string> argv = platform::Split_Command_Line("x " + r.com_settings);
-  argv[0] = r.com_path;
-  for (const char* w : {"-g", "-o"}) argv.push_back(w);
-  argv.push_back(r.epath);
-  argv.push_back(r.fpath);
-  platform::Process_Spec s;
-  s.argv = argv;
-  s.output = r.epath + ".log";
-  s.error_to_output = true;
-  s.foreground = false;
-  int status = platform::Exit_Status(platform::Run_Process(s));
-  for (const platform::Env_Change& c : r.env) unsetenv(c.name.c_str());
-  if (r.on_output) r.on_output(Read(s.output));
-  return status;
-}
 
 TEST(Pch, WhenItApplies) {
   struct Case {
@@ -306,7 +284,7 @@ class Pch_Gxx : public ::testing::Test {
     exe = cache_->dir / "p.exe";
     Write(src, program);
     platform::Compile_Request r{GXX, OPTIONS, exe, src, {}, [&output](const std::string& s) { output += s; }};
-    return Compile_With_Pch(r, Plan_Pch(GXX, OPTIONS, src), Test_Compile, [&output](const char* line) {
+    return Compile_With_Pch(r, Plan_Pch(GXX, OPTIONS, src), platform::Compile, [&output](const char* line) {
       output += std::string(line) + "\n";
     });
   }

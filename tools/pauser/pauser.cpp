@@ -6,7 +6,7 @@
 #include <iostream>
 #include <vector>
 
-#include "platform/command.h"
+#include "platform/requests.h"
 #include "platform/console.h"
 #include "platform/input.h"
 #include "judge.h"
@@ -61,7 +61,7 @@ int Run_Interactively(int argc, char** argv) {
   e.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   Discard_Typed_Keys();
   std::cout << '\n' << std::string(40, '-') << '\n' << Report(e) << '\n' << std::flush;
-  platform::system("pause");
+  platform::Pause_For_Key();
   return e.status;
 }
 

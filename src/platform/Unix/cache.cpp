@@ -63,8 +63,4 @@ std::string Get_Env(std::string name) {
 
 bool Has_Env(std::string name) { return std::getenv(name.c_str()) != nullptr; }
 
-bool Set_Env(std::string name, std::string value) {
-  return setenv(name.c_str(), value.c_str(), 1) == 0;
-}
-
 }  // namespace platform

@@ -86,9 +86,4 @@ bool Has_Env(std::string name) {
   return To_Wide(name, w) && _wgetenv(w.c_str()) != nullptr;
 }
 
-bool Set_Env(std::string name, std::string value) {
-  std::wstring n, v;
-  return To_Wide(name, n) && To_Wide(value, v) && _wputenv_s(n.c_str(), v.c_str()) == 0;
-}
-
 }  // namespace platform
