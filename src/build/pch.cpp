@@ -122,7 +122,7 @@ const char PCH_FALLBACK[] = "预编译的 bits/stdc++.h 无法使用，已删除
 
 bool Options_Allow_Pch(std::string com_settings) {
   if (!Plain_Text(com_settings)) return false;
-  for (const std::string& w : platform::Split_Command_Line("x " + com_settings)) {
+  for (const std::string& w : platform::Split_Arguments(com_settings)) {
     if (Any(w, HEADER_CHANGERS, true) || Any(w, NOT_A_PROGRAM, false)) return false;
   }
   return true;

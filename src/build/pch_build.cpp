@@ -97,8 +97,7 @@ bool Header_Works(const Key_Parts& k, const std::string& probe) {
   Pch_Plan as_used;
   as_used.state = Pch_Plan::ready;
   as_used.entry = probe;
-  std::vector<std::string> words = platform::Split_Command_Line("x " + k.options);
-  words.erase(words.begin());
+  std::vector<std::string> words = platform::Split_Arguments(k.options);
   std::string log = probe + "/probe.log";
   platform::Process_End e = Run_Compiler(
       Joined(Joined({k.compiler}, words), {"-g", "-H", "-o", probe + "/probe.exe", probe + "/probe.cpp"}),
@@ -114,8 +113,7 @@ bool Header_Works(const Key_Parts& k, const std::string& probe) {
 // Builds the header into probe/bits/stdc++.h.gch by way of a temporary
 // file; the compiler's messages go to log.
 bool Build_Header(const Key_Parts& k, const std::string& probe, const std::string& log) {
-  std::vector<std::string> words = platform::Split_Command_Line("x " + k.options);
-  words.erase(words.begin());
+  std::vector<std::string> words = platform::Split_Arguments(k.options);
   std::string source = probe + "/source.h", temp = probe + "/stdc++.h.gch.tmp";
   std::error_code ec;
   fs::create_directories(fs::path(probe + "/bits"), ec);
