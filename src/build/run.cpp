@@ -6,6 +6,7 @@
 
 #include "build/exe_path.h"
 #include "build/encoding.h"
+#include "build/pch.h"
 #include "config/settings.h"
 #include "console/console.h"
 #include "paths/paths.h"
@@ -49,7 +50,7 @@ bool Compile_Step(platform::Compile_Request t) {
   End_If_Running(t.epath);
   Warn_If_Not_Utf8(t.fpath);
   Print("正在编译……", 1);
-  if (platform::Compile(t) != 0) {
+  if (Compile_Using_Pch(t, [](const char* line) { Print(line, 1); }) != 0) {
     Print("编译失败！", 2);
     return false;
   }

@@ -37,6 +37,15 @@ struct Process_Spec {
   double cpu_limit = 0;         // seconds of CPU time, then it is ended; 0: none
   double wall_limit = 0;        // seconds from its start, then it is ended; 0: none
   long long output_limit = 0;   // bytes it may write to files, then it is ended; 0: none
+  // Standard error goes where standard output goes (with output set: into
+  // that file too), so that a helper's messages never reach the screen.
+  bool error_to_output = false;
+  // Work done in the background, never in the user's way: nice 19 on
+  // POSIX, below-normal priority on Windows (inherited by what it starts).
+  bool low_priority = false;
+  // Start_Process only: the program outlives this one and every terminal
+  // or console: a session of its own on POSIX; on Windows no console.
+  bool detached = false;
 };
 
 struct Process_End {

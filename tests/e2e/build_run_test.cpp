@@ -2,6 +2,7 @@
 // was called) and the real g++, the executable question, the launch in
 // this terminal, through the pauser, in a graphical terminal and in tmux.
 #include <cstdlib>
+#include <filesystem>
 #include <regex>
 
 #include <gtest/gtest.h>
@@ -354,6 +355,38 @@ TEST(BuildRunGpp, ThroughThePauserOnATerminal) {
                      PAUSE_PROMPT + "\r\n" + Onlcr(STARTED + "\n") + PAUSE_PROMPT + "\r\n" +
                      Cls_Dumb();
   EXPECT_NE(Fixed_Figures(r.out).find(tail), std::string::npos) << r.out;
+}
+
+}  // namespace
+
+// The precompiled <bits/stdc++.h>: the first compile says that the next
+// will be faster and starts its build; the next compiles say nothing of
+// it. The cache is a folder of the test's own.
+namespace {
+
+TEST(BuildRunGpp, PrecompiledHeaderBuiltForTheNextCompile) {
+  if (!Have_Gpp()) GTEST_SKIP() << "/usr/bin/g++ is not installed";
+  Temp_Dir d;
+  Settings(d, "/usr/bin/g++", "", "-O2");
+  Write_File_Bytes(d / "a.cpp", "#include <bits/stdc++.h>\nint main() { std::puts(\"ok\"); }\n");
+  Options o = Here(d);
+  o.unset.push_back("VELDER_NO_PCH");
+  o.env.push_back({"XDG_CACHE_HOME", d / "cache"});
+  const std::string BUILDING = "已在后台预编译 bits/stdc++.h，下次编译会更快。\n";
+  Result first = Run_Piped(o, "2\na.cpp\n0\n");
+  EXPECT_NE(first.out.find(COMPILING + BUILDING + COMPILED), std::string::npos) << first.out;
+  // Built in the background, by a helper that outlives velder.
+  auto ready = [&] {
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(d / "cache/velder/pch", ec))
+      if (std::filesystem::exists(e.path() / "bits/stdc++.h.gch")) return true;
+    return false;
+  };
+  for (int i = 0; i < 1200 && !ready(); ++i) usleep(100000);
+  ASSERT_TRUE(ready());
+  Result next = Run_Piped(o, "2\na.cpp\n1\n0\n");
+  EXPECT_NE(next.out.find(COMPILING + COMPILED), std::string::npos) << next.out;
+  EXPECT_EQ(next.out.find("预编译"), std::string::npos) << next.out;
 }
 
 }  // namespace

@@ -68,13 +68,18 @@ bool Redirect(const std::string& path, int flags, int fd) {
 // failure is written to report, which closes at a successful exec.
 [[noreturn]] void Become(const Process_Spec& s, const char* program, char* const* argv,
                          char* const* envp, int pipe_out, Group group, int report) {
-  if (group != Group::same) setpgid(0, 0);
+  if (s.detached)
+    setsid();
+  else if (group != Group::same)
+    setpgid(0, 0);
+  if (s.low_priority) setpriority(PRIO_PROCESS, 0, 19);
   if (group == Group::job) Give_Terminal(getpid());
   // Handlers are reset by exec itself; what is ignored or blocked is not.
   Default_Signals_For_Program();
   bool ok = s.dir.empty() || chdir(s.dir.c_str()) == 0;
   ok = ok && (s.input.empty() || Redirect(s.input, O_RDONLY, STDIN_FILENO));
   ok = ok && (s.output.empty() || Redirect(s.output, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO));
+  ok = ok && (!s.error_to_output || dup2(STDOUT_FILENO, STDERR_FILENO) == STDERR_FILENO);
   if (ok && pipe_out >= 0)
     ok = dup2(pipe_out, STDOUT_FILENO) == STDOUT_FILENO && dup2(pipe_out, STDERR_FILENO) == STDERR_FILENO;
   if (ok && s.cpu_limit > 0) {
@@ -136,7 +141,7 @@ pid_t Start(const Process_Spec& s, Group group, int pipe_out, Process_End& e) {
   int err = pid < 0 ? errno : 0;
   // Done on both sides, so that neither the program nor this process
   // goes on before the group exists and holds the terminal.
-  if (pid > 0 && group != Group::same) setpgid(pid, pid);
+  if (pid > 0 && group != Group::same && !s.detached) setpgid(pid, pid);
   if (pid > 0 && group == Group::job) Give_Terminal(pid);
   close(report[1]);
   ssize_t got;

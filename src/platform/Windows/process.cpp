@@ -201,13 +201,14 @@ struct Start_Line {
 bool Standard_Handles(const Process_Spec& s, bool inherit_std, HANDLE pipe_in, HANDLE& in,
                       HANDLE& out, HANDLE& err, Process_End& e) {
   in = out = err = nullptr;
-  if (!inherit_std && s.input.empty() && s.output.empty() && !pipe_in) return true;
+  if (!inherit_std && s.input.empty() && s.output.empty() && !pipe_in && !s.error_to_output)
+    return true;
   in = s.input.empty() ? Inheritable_Copy(GetStdHandle(STD_INPUT_HANDLE))
                        : Open_For_Child(s.input, false);
   out = pipe_in      ? Inheritable_Copy(pipe_in)
         : s.output.empty() ? Inheritable_Copy(GetStdHandle(STD_OUTPUT_HANDLE))
                            : Open_For_Child(s.output, true);
-  err = Inheritable_Copy(pipe_in ? pipe_in : GetStdHandle(STD_ERROR_HANDLE));
+  err = Inheritable_Copy(pipe_in ? pipe_in : s.error_to_output ? out : GetStdHandle(STD_ERROR_HANDLE));
   if (in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE) return true;
   e.error = static_cast<int>(GetLastError());
   Close(in), Close(out), Close(err);
@@ -243,8 +244,10 @@ Process_End Run(const Process_Spec& s, const Start_Line& l, bool wait) {
   // The program is named in full, so that CreateProcess does not look
   // for it beside this program first.
   auto start = [&](const std::wstring& app) {
-    DWORD flags = (limited ? CREATE_SUSPENDED : 0) | (s.foreground ? 0 : CREATE_NO_WINDOW) |
-                  (env.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT);
+    DWORD flags = (limited ? CREATE_SUSPENDED : 0) | (env.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT) |
+                  (s.detached ? DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP
+                   : s.foreground ? 0 : CREATE_NO_WINDOW) |
+                  (s.low_priority ? BELOW_NORMAL_PRIORITY_CLASS : 0);
     return CreateProcessW(app.c_str(), &line[0], nullptr, nullptr, redirect, flags,
                           env.empty() ? nullptr : &env[0], s.dir.empty() ? nullptr : dir.c_str(),
                           &si, &pi) != 0;
