@@ -21,10 +21,10 @@ options=(-DVELDER_WERROR=ON)
 [ -f build/CMakeCache.txt ] && options=()
 mkdir -p build
 log=build/run.log
-echo "Building velder and velder-pauser in build/..."
+echo "Building velder, velder-pauser and velder-pch in build/..."
 if ! {
   cmake -S . -B build "${options[@]}" &&
-    cmake --build build --target velder velder-pauser -j"$(nproc 2>/dev/null || echo 2)"
+    cmake --build build --target velder velder-pauser velder-pch -j"$(nproc 2>/dev/null || echo 2)"
 } </dev/null >"$log" 2>&1; then
   cat "$log" >&2
   echo "run.sh: the build failed (output above, also in $log)" >&2

@@ -163,7 +163,7 @@ check_deb() {
   want+=("$doc/copyright" "$doc/changelog.gz" "$doc/guide-zh_CN.html" usr/share/applications/velder.desktop
          usr/share/lintian/overrides/velder
          usr/share/icons/hicolor/scalable/apps/velder.svg)
-  for page in velder velder-pauser; do
+  for page in velder velder-pauser velder-pch; do
     [ $page = velder-pauser ] && [ ! -d "$src/tools/pauser" ] && continue
     pages+=("$mandir/man1/$page.1.gz" "$mandir/zh_CN/man1/$page.1.gz")
   done
