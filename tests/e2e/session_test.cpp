@@ -68,7 +68,7 @@ TEST(Session, ConfigureCreateWriteCompileRunQuitAndStartAgain) {
       "请输入 C++ 文件的完整路径：\r\nhello.cpp\r\n\r\n"
       "未找到对应程序的 exe 文件，自动编译。\r\n正在编译……\r\n编译成功！\r\n\r\n"
       "是否需要运行？（0/1）\r\n1\r\n正在通过 ConsolePauser 启动程序……\r\n"
-      "你好，velder！\r\n\r\n" +
+      "\x1b]0;hello.exe\a你好，velder！\r\n\r\n" +
       std::string(40, '-') + "\r\n程序已结束，返回值为 3。" + PAUSER_FIGURES + "\r\n" + pause +
       "启动成功！\r\n\r\n" + pause + main_page + "4\r\n" + cls + Onlcr(FAREWELL);
   EXPECT_EQ(Fixed_Figures(r.out), expected);
