@@ -14,6 +14,7 @@
 #include <ctime>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -41,6 +42,18 @@ void Reap_Detached() {
 
 enum class Group { same, job, own };
 
+// A judged run: it has limits, and every process it starts ends with it.
+bool Judged(const Process_Spec& s) { return s.cpu_limit > 0 || s.wall_limit > 0 || s.output_limit > 0; }
+
+// The file size limit holds for every regular file a process writes.
+// Standard error is not output judged, so when it is a regular file the
+// program gets a pipe in its place, and what comes through is copied
+// there by this process, which has no such limit.
+bool Standard_Error_Counted(const Process_Spec& s) {
+  struct stat st;
+  return s.output_limit > 0 && fstat(STDERR_FILENO, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 // Sets a limit no higher than the hard limit this process has: only root
 // may raise that. SIGXCPU comes at the soft limit, SIGKILL a second later.
 bool Limit(int resource, rlim_t soft, rlim_t hard) {
@@ -63,7 +76,7 @@ bool Redirect(const std::string& path, int flags, int fd) {
 // The child, between fork and exec: async-signal-safe calls only. A
 // failure is written to report, which closes at a successful exec.
 [[noreturn]] void Become(const Process_Spec& s, const char* program, char* const* argv, Group group,
-                         int report) {
+                         int report, int error_pipe) {
   if (group != Group::same) setpgid(0, 0);
   if (group == Group::job) Give_Terminal(getpid());
   // One rule, as a shell has: a signal ignored when this process started
@@ -82,6 +95,7 @@ bool Redirect(const std::string& path, int flags, int fd) {
   bool ok = s.dir.empty() || chdir(s.dir.c_str()) == 0;
   ok = ok && (s.input.empty() || Redirect(s.input, O_RDONLY, STDIN_FILENO));
   ok = ok && (s.output.empty() || Redirect(s.output, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO));
+  ok = ok && (error_pipe < 0 || dup2(error_pipe, STDERR_FILENO) == STDERR_FILENO);
   if (ok && s.cpu_limit > 0) {
     rlim_t soft = static_cast<rlim_t>(std::ceil(s.cpu_limit));
     ok = Limit(RLIMIT_CPU, soft, soft + 1);
@@ -99,8 +113,9 @@ bool Redirect(const std::string& path, int flags, int fd) {
   _exit(127);
 }
 
-// Forks and execs; the pid, or 0 with e.error set.
-pid_t Start(const Process_Spec& s, Group group, Process_End& e) {
+// Forks and execs; the pid, or 0 with e.error set. error_out: where the
+// program's standard error comes out, when it gets a pipe (else -1).
+pid_t Start(const Process_Spec& s, Group group, Process_End& e, int* error_out = nullptr) {
   const std::string& program = s.program.empty() && !s.argv.empty() ? s.argv[0] : s.program;
   if (s.argv.empty() || program.empty()) {
     e.error = ENOENT;
@@ -115,8 +130,17 @@ pid_t Start(const Process_Spec& s, Group group, Process_End& e) {
     e.error = errno;
     return 0;
   }
+  int error_pipe[2] = {-1, -1};
+  if (error_out != nullptr && Standard_Error_Counted(s) && pipe2(error_pipe, O_CLOEXEC) != 0)
+    error_pipe[0] = error_pipe[1] = -1;
   pid_t pid = fork();
-  if (pid == 0) Become(s, program.c_str(), argv.data(), group, report[1]);
+  if (pid == 0) Become(s, program.c_str(), argv.data(), group, report[1], error_pipe[1]);
+  if (error_pipe[1] >= 0) close(error_pipe[1]);
+  if (error_pipe[0] >= 0) {
+    fcntl(error_pipe[0], F_SETFL, fcntl(error_pipe[0], F_GETFL) | O_NONBLOCK);
+    if (pid > 0) *error_out = error_pipe[0];
+    else close(error_pipe[0]);
+  }
   int err = pid < 0 ? errno : 0;
   // Done on both sides, so that neither the program nor this process
   // goes on before the group exists and holds the terminal.
@@ -131,6 +155,8 @@ pid_t Start(const Process_Spec& s, Group group, Process_End& e) {
     while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }
     pid = 0;
+    if (error_out != nullptr && *error_out >= 0) close(*error_out);
+    if (error_out != nullptr) *error_out = -1;
   }
   e.error = err;
   e.started = pid > 0;
@@ -160,37 +186,66 @@ void Pass_Stop_On(pid_t job, const Terminal_State& ours) {
   kill(-job, SIGCONT);
 }
 
-// Waits for the end, polling when there is a wall-clock limit to keep.
+// Copies what waits in the pipe of the program's standard error to this
+// process's own; with wait_ms, first waits that long for some.
+void Pass_Errors_On(int from, int wait_ms) {
+  pollfd p = {from, POLLIN, 0};
+  if (wait_ms > 0 && poll(&p, 1, wait_ms) <= 0) return;
+  char buf[65536];
+  ssize_t k;
+  while ((k = read(from, buf, sizeof buf)) > 0 || (k < 0 && errno == EINTR))
+    if (k > 0) Write_Out(STDERR_FILENO, buf, static_cast<std::size_t>(k));
+}
+
+// Waits for the end, polling when there is a wall-clock limit to keep or
+// standard error to pass on. The program is only looked at until it has
+// ended (WNOWAIT): while it is not yet collected its process group cannot
+// be another's, and a judged run's group is ended before it is.
 void Wait(pid_t pid, Group group, const Process_Spec& s, const Terminal_State& ours,
-          Clock::time_point t0, Process_End& e) {
+          Clock::time_point t0, int errors, Process_End& e) {
   int st = 0;
   struct rusage ru {};
   bool killed = false;
+  bool polling = s.wall_limit > 0 || errors >= 0;
   for (int tick = 1;;) {
-    int flags = (group == Group::job ? WUNTRACED : 0) | (s.wall_limit > 0 && !killed ? WNOHANG : 0);
-    pid_t r = wait4(pid, &st, flags, &ru);
+    siginfo_t info{};
+    int flags = WEXITED | WNOWAIT | (group == Group::job ? WSTOPPED : 0) |
+                (polling && !killed ? WNOHANG : 0);
+    int r = waitid(P_PID, static_cast<id_t>(pid), &info, flags);
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) {
       e.error = errno;
       e.code = 127;
       return;
     }
-    if (r == 0) {
-      if (std::chrono::duration<double>(Clock::now() - t0).count() >= s.wall_limit) {
+    if (info.si_pid == 0) {
+      if (s.wall_limit > 0 &&
+          std::chrono::duration<double>(Clock::now() - t0).count() >= s.wall_limit) {
         kill(group == Group::same ? pid : -pid, SIGKILL);
         killed = true;
       }
-      struct timespec nap = {0, tick * 1000000L};
-      nanosleep(&nap, nullptr);
+      if (errors >= 0) {
+        Pass_Errors_On(errors, tick);
+      } else {
+        struct timespec nap = {0, tick * 1000000L};
+        nanosleep(&nap, nullptr);
+      }
       if (tick < 10) ++tick;
       continue;
     }
-    if (WIFSTOPPED(st)) {
+    if (info.si_code == CLD_STOPPED) {
+      while (wait4(pid, &st, WUNTRACED | WNOHANG, &ru) < 0 && errno == EINTR) {
+      }
       Pass_Stop_On(pid, ours);
       continue;
     }
     break;
   }
+  // Whatever the program started and left running ends with it.
+  if (group != Group::same && Judged(s)) kill(-pid, SIGKILL);
+  while (wait4(pid, &st, 0, &ru) < 0 && errno == EINTR) {
+  }
+  if (errors >= 0) Pass_Errors_On(errors, 0);
   e.cpu_seconds = Seconds(ru.ru_utime) + Seconds(ru.ru_stime);
   e.peak_bytes = static_cast<long long>(ru.ru_maxrss) * 1024;  // Linux counts in KiB
   if (WIFSIGNALED(st)) {
@@ -218,10 +273,14 @@ Process_End Run_Process(Process_Spec s) {
   Reap_Detached();
   Process_End e;
   Terminal_State ours = Note_Terminal();
-  Group group = s.foreground && Can_Give_Terminal() ? Group::job : Group::same;
+  // A judged run is a group of its own even where it cannot have the
+  // terminal, so that all it starts can be ended with it.
+  Group group = s.foreground && Can_Give_Terminal() ? Group::job : Judged(s) ? Group::own : Group::same;
   Clock::time_point t0 = Clock::now();
-  pid_t pid = Start(s, group, e);
-  if (pid > 0) Wait(pid, group, s, ours, t0, e);
+  int errors = -1;
+  pid_t pid = Start(s, group, e, &errors);
+  if (pid > 0) Wait(pid, group, s, ours, t0, errors, e);
+  if (errors >= 0) close(errors);
   e.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
   Take_Terminal(ours);
   return e;
