@@ -39,6 +39,14 @@ bool Write_Out(int fd, const char* s, std::size_t n);
 // default in them.
 bool Ignored_At_Start(int sig);
 
+// The hangup set up by On_Hangup: the descriptor that becomes readable
+// once SIGHUP has come (-1 without one), whether velder handles SIGHUP at
+// all, and a check, after a read that ended, whether the terminal that
+// standard input was at start has gone (then Hung_Up becomes true).
+int Hangup_Wake_Fd();
+bool Hangup_Handled();
+void Note_Terminal_Gone();
+
 // "cmd /c" + text and "start " + words, each program started directly.
 // A program word without a slash that names a file in the working
 // directory means that file, as for cmd.exe; otherwise PATH is searched.

@@ -104,6 +104,9 @@ void Guard_Signals() {
     installed[i] = false;
     if (Ignored_At_Start(sig) || sigaction(sig, nullptr, &now) != 0 || now.sa_handler == SIG_IGN)
       continue;
+    // A hangup velder saves for ends the key wait like the end of input,
+    // which gives the mode back on its way.
+    if (sig == SIGHUP && Hangup_Handled()) continue;
     struct sigaction sa {};
     sa.sa_handler = sig == SIGTSTP ? On_Stop : sig == SIGCONT ? On_Continue : Restore_And_Reraise;
     // No handler runs inside another, and none is stopped by SIGTTOU.
