@@ -10,8 +10,21 @@
 #include "editing/edit.h"
 #include "platform/console.h"
 
+namespace {
+
+// Closing the window or a hangup of the terminal saves what "4" would.
+void Save_On_Hangup() {
+  bool changed = Settings_Changed();
+  std::string why = Save_If_Changed();
+  if (why.empty()) why = changed ? "窗口已关闭或终端已断开，改动的设置已保存。" : "窗口已关闭或终端已断开，退出。";
+  std::cerr << "velder: " << why << "\n";
+}
+
+}  // namespace
+
 int main() {
   Init();
+  platform::On_Hangup(Save_On_Hangup);
   for (;;) {
     Cls();
     int op = Main_Page();

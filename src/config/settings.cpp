@@ -21,6 +21,12 @@ const char* const NAMES[3] = {"编译器路径", "ConsolePauser 路径", "编译
 // Init found a file it could not read.
 bool unread = false;
 
+// The values as Init left them, to tell whether any has changed since.
+std::string loaded[3];
+
+// Save_Settings has run: a hangup after the orderly exit saves nothing.
+bool save_done = false;
+
 // Takes the next line of content from pos on, as the reader of a text
 // file does: up to the LF, a CR before it dropped. False at the end.
 bool Next_Line(const std::string& content, std::size_t& pos, std::string& line) {
@@ -61,6 +67,10 @@ void Init() {
   platform::Init_Console();
   platform::Set_Title("Velder");
   unread = false;
+  save_done = false;
+  struct Note {
+    ~Note() { loaded[0] = COM_PATH, loaded[1] = CON_PATH, loaded[2] = COM_SETTINGS; }
+  } note;
   if (!Is_Regular_File(SETTINGS)) return;
   // Only the three lines used are read, however long the file.
   platform::Head h = platform::Read_Head(SETTINGS, 3, SETTING_MAX);
@@ -81,6 +91,7 @@ void Init() {
 }
 
 std::string Save_Settings() {
+  save_done = true;
   std::string why = "设置文件 " + SETTINGS + " 未能保存：";
   if (unread) return why + "启动时无法读取它，为免丢失其中的设置，没有覆盖。";
   // What the next start would not load is not written: the file holds
@@ -93,9 +104,14 @@ std::string Save_Settings() {
     left_out += std::string(left_out.empty() ? "" : "、") + NAMES[i];
   }
   std::string failed;
-  if (!platform::Replace_File(SETTINGS, Format_Settings(v[0], v[1], v[2]), failed))
+  bool replaced_foreign = false;
+  if (!platform::Replace_File(SETTINGS, Format_Settings(v[0], v[1], v[2]), failed, SETTING_MAX,
+                              replaced_foreign))
     return why + failed + "。";
   platform::Hide_File(SETTINGS);
+  if (replaced_foreign)
+    std::cerr << "velder: 设置文件 " << SETTINGS
+              << " 原属于其他用户；这个文件夹是你的，已换成你自己的设置文件。\n";
   if (left_out.empty()) return "";
   return left_out + "长于 " + std::to_string(SETTING_MAX) +
          " 字节，下次启动时无法载入，因此没有保存；其余设置已保存。";
@@ -114,7 +130,9 @@ First_Save Save_First_Settings(std::string folder, std::string com_path, std::st
   std::string name = folder + platform::Separator() + SETTINGS;
   std::string staged = name + ".new";
   std::string why;
-  if (!platform::Replace_File(staged, Format_Settings(com_path, con_path, com_settings), why))
+  bool replaced_foreign = false;
+  if (!platform::Replace_File(staged, Format_Settings(com_path, con_path, com_settings), why, 0,
+                              replaced_foreign))
     return First_Save::failed;
   if (platform::Move_New(staged, name)) {
     platform::Hide_File(name);
@@ -124,3 +142,12 @@ First_Save Save_First_Settings(std::string folder, std::string com_path, std::st
   return Settings_Present(folder) ? First_Save::present : First_Save::failed;
 }
 
+
+bool Settings_Changed() {
+  return COM_PATH != loaded[0] || CON_PATH != loaded[1] || COM_SETTINGS != loaded[2];
+}
+
+std::string Save_If_Changed() {
+  if (save_done || !Settings_Changed()) return "";
+  return Save_Settings();
+}

@@ -30,6 +30,14 @@ void Init();
 // others saved. A file Init could not read is never written over.
 std::string Save_Settings();
 
+// Whether a value differs from what Init left it.
+bool Settings_Changed();
+
+// The save of a run that ends otherwise than by the menu (its window
+// closed, its terminal hung up): Save_Settings when a value has changed
+// and no save has run yet; "" when it saved or had nothing to do.
+std::string Save_If_Changed();
+
 // The file's form: value 1, CR LF, value 2, CR LF, value 3.
 std::string Format_Settings(std::string com_path, std::string con_path, std::string com_settings);
 

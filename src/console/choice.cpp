@@ -45,6 +45,9 @@ std::string Read_Text() {
 
 void End_Of_Input() {
   std::cout.flush();
+  // The terminal hung up (or the window is closing): not the end of a
+  // pipe's input, and the settings are saved.
+  if (platform::Hung_Up()) platform::End_For_Hangup();
   std::cerr << "velder: 输入已结束，退出（设置未保存）。\n";
   platform::End_Console();
   std::exit(1);

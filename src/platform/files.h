@@ -85,14 +85,21 @@ struct Head_Reader {
 // POSIX the new file keeps the permission bits of the one it replaces,
 // and its owner and group where the process may set them; a first file
 // gets 0666 less the umask, but is always readable by its owner; the
-// temporary file never allows more than that. (On Windows it gets the folder's inherited permissions, as any
-// new file does.) A symbolic link whose target is the user's own regular
-// file stays: the target is replaced, in its own folder. Never replaced:
-// a file of another user, a link that leads anywhere else (dangling, to
+// temporary file never allows more than that. (On Windows it gets the
+// folder's inherited permissions, as any new file does.) A symbolic link
+// whose target is the user's own regular file stays, and the target is
+// replaced in its own folder, but only when it holds nothing a file of
+// content's form would not: no NUL byte, no more lines than content has,
+// none longer than link_max_line bytes (0: a link is never written
+// through). Never replaced: a link that leads anywhere else (dangling, to
 // a directory, through another user's link, in a loop), a directory that
-// is not empty. On any failure the old file is left as it was, the
-// temporary file removed, and why says what stopped the save, in words.
-bool Replace_File(std::string name, std::string content, std::string& why);
+// is not empty, and on POSIX a file of another user, except in a folder
+// of the user's own that is not a shared sticky one, where its owner may
+// replace it: the new file is then the user's own, and replaced_foreign
+// says so. On any failure the old file is left as it was, the temporary
+// file removed, and why says what stopped the save, in words.
+bool Replace_File(std::string name, std::string content, std::string& why, std::size_t link_max_line,
+                  bool& replaced_foreign);
 
 // True when anything at all is at name: a file, a folder, a link (even
 // one that leads nowhere), or something whose status cannot be read. Any

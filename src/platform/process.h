@@ -36,7 +36,12 @@ struct Process_Spec {
   Output_Sink on_output;
   double cpu_limit = 0;         // seconds of CPU time, then it is ended; 0: none
   double wall_limit = 0;        // seconds from its start, then it is ended; 0: none
-  long long output_limit = 0;   // bytes it may write to files, then it is ended; 0: none
+  // Bytes it may write to any one file, standard error apart, then it is
+  // ended; 0: none.
+  long long output_limit = 0;
+  // A run with any of these limits is judged: whatever it starts and
+  // leaves running is ended with it (POSIX: its process group; Windows:
+  // its job object).
   // Standard error goes where standard output goes (with output set: into
   // that file too), so that a helper's messages never reach the screen.
   bool error_to_output = false;

@@ -221,7 +221,10 @@ TEST(Faults, UnwritableDirectoryKeepsTheOldFile) {
 
 const std::string FOREIGN_MESSAGE =
     "velder: 设置文件 velder_data.sg 属于其他用户，为安全起见未载入，设置为空。\n";
-const std::string FOREIGN_WHY = "它属于其他用户，为安全起见没有覆盖";
+const std::string FOREIGN_WHY =
+    "它属于其他用户，为安全起见没有覆盖；可删除这个文件，或在你自己的文件夹中运行 velder";
+const std::string REPLACED_MESSAGE =
+    "velder: 设置文件 velder_data.sg 原属于其他用户；这个文件夹是你的，已换成你自己的设置文件。\n";
 
 // Runs "4" in dir with the given umask; the mode and owner of the file after.
 struct stat Save_With_Umask(const Temp_Dir& d, mode_t mask, Options o) {
@@ -276,9 +279,9 @@ Root As_Root() {
   return Root::done;
 }
 
-// As root: a file of another user (65534) is not loaded, says so once,
-// and is not written over either, so that user's settings stay and what
-// root would save is not refused at the next start; the save says so.
+// As root: a file of another user (65534) is not loaded, and says so.
+// In root's own folder the save then replaces it with root's own file,
+// says so once, and the next start loads that.
 // Under sudo the file of the user in SUDO_UID counts as one's own: loaded,
 // and saved with its owner, group and mode kept.
 TEST(SettingsFile, ForeignFileIsNotLoaded) {
@@ -302,20 +305,18 @@ TEST(SettingsFile, ForeignFileIsNotLoaded) {
     else
       o.env = {{"SUDO_UID", c.sudo_uid}};
     Result r = Run_Piped(o, "4\n");
-    if (c.loaded) {
-      EXPECT_EQ(r.status, 0);
-      EXPECT_EQ(r.out, Cls_Dumb() + Main_Page_Text() + Cls_Dumb() + FAREWELL);
-      EXPECT_EQ(r.err, "");
-    } else {
-      Expect_Failed_Save(r, FOREIGN_WHY, c.sudo_uid, FOREIGN_MESSAGE);
-    }
-    EXPECT_EQ(Read_File_Bytes(f), c.loaded ? NEW : OLD) << c.sudo_uid;
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, Cls_Dumb() + Main_Page_Text() + Cls_Dumb() + FAREWELL);
+    EXPECT_EQ(r.err, c.loaded ? "" : FOREIGN_MESSAGE + REPLACED_MESSAGE) << c.sudo_uid;
+    EXPECT_EQ(Read_File_Bytes(f), c.loaded ? NEW : "\r\n\r\n") << c.sudo_uid;
     struct stat st {};
     ASSERT_EQ(stat(f.c_str(), &st), 0);
-    EXPECT_EQ(st.st_uid, 65534u);
-    EXPECT_EQ(st.st_gid, 65534u);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(st.st_uid, c.loaded ? 65534u : 0u);
+    EXPECT_EQ(st.st_mode & 0600, 0600u);
     EXPECT_EQ(Entries(d.path()), std::vector<std::string>{"velder_data.sg"});
+    if (!c.loaded) {
+      EXPECT_EQ(Run_Piped(o, "4\n").err, "") << "loaded at the next start";
+    }
   }
 }
 
@@ -335,8 +336,10 @@ Options As_User(const Temp_Dir& bin, const std::string& cwd) {
 }
 
 // An ordinary user (65534) does not load root's file, SUDO_UID or not,
-// nor write over it. A file of the user's own in root's group is saved,
-// in the user's group, which gets no more than everyone had.
+// nor write over it in root's folder, and the refusal says how to mend
+// it. In the user's own folder (left behind by a run under sudo) the save
+// replaces it. A file of the user's own in root's group is saved, in the
+// user's group, which gets no more than everyone had.
 TEST(SettingsFile, UserDoesNotLoadRootsFile) {
   if (access("/usr/bin/setpriv", X_OK) != 0) GTEST_SKIP() << "!!! SKIPPED: needs setpriv (util-linux)";
   Root root = As_Root();
@@ -344,13 +347,16 @@ TEST(SettingsFile, UserDoesNotLoadRootsFile) {
   if (root == Root::none) GTEST_SKIP() << "!!! SKIPPED: needs root, or sudo without a password";
   Temp_Dir bin;
   for (std::pair<mode_t, mode_t> m : {std::pair<mode_t, mode_t>{0644, 0644}, {0664, 0644}}) {
-    for (uid_t owner : {0u, 65534u}) {
+    for (uid_t owner : {0u, 65534u, 1u}) {  // 1: root's file in the user's folder
       Temp_Dir d;
       chmod(d.path().c_str(), 0777);
+      if (owner == 1) {
+        ASSERT_EQ(chown(d.path().c_str(), 65534, 65534), 0);
+      }
       std::string f = d / "velder_data.sg";
       Write_File_Bytes(f, OLD);
       chmod(f.c_str(), m.first);
-      ASSERT_EQ(chown(f.c_str(), owner, 0), 0);
+      ASSERT_EQ(chown(f.c_str(), owner == 1 ? 0 : owner, 0), 0);
       Options o = As_User(bin, d.path());
       o.env = {{"SUDO_UID", "0"}};
       Result r = Run_Piped(o, "4\n");
@@ -361,6 +367,12 @@ TEST(SettingsFile, UserDoesNotLoadRootsFile) {
         EXPECT_EQ(Read_File_Bytes(f), OLD);
         EXPECT_EQ(st.st_uid, 0u);
         EXPECT_EQ(st.st_mode & 07777, m.first);
+      } else if (owner == 1) {
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, FOREIGN_MESSAGE + REPLACED_MESSAGE);
+        EXPECT_EQ(Read_File_Bytes(f), "\r\n\r\n");
+        EXPECT_EQ(st.st_uid, 65534u);
+        EXPECT_EQ(Run_Piped(o, "4\n").err, "") << "loaded at the next start";
       } else {
         EXPECT_EQ(r.status, 0) << r.err;
         EXPECT_EQ(Read_File_Bytes(f), NEW);

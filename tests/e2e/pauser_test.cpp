@@ -3,10 +3,14 @@
 #include <cstdio>
 #include <csignal>
 #include <cstdlib>
+#include <chrono>
+#include <filesystem>
 #include <regex>
+#include <thread>
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "harness.h"
 
@@ -277,11 +281,13 @@ TEST(PauserJudge, JudgesTheSampleCases) {
   EXPECT_EQ(Read_File_Bytes(c.work + "/prog.out"), "not an answer\n");
   EXPECT_FALSE(Exists(c.work + "/greeter.log"));
 
+  // The hint names the files the program wrote instead.
   Result r = c.Run({{"GREETER_ECHO", "1"}, {"GREETER_FREOPEN", "other"}});
   EXPECT_NE(Fixed_Case_Figures(r.out).find(
                 "样例 1（prog.in）：答案错误。" + std::string(CASE_FIGURES) +
                 "\n  第 1 行\n  期望：1 2\n  实际：（没有这一行）\n"
-                "  提示：程序没有输出。若用 freopen 读写文件，文件名须是 prog.in 和 prog.out。\n"),
+                "  提示：程序没有输出，但写了文件 greeter.log、other.out。"
+                "若用 freopen 读写文件，文件名须是 prog.in 和 prog.out。\n"),
             std::string::npos)
       << r.out;
 }
@@ -300,14 +306,16 @@ TEST(PauserJudge, CrashTimeOutAndTooMuchOutput) {
              "  提示：多半是数组越界、空指针、用了已释放的内存，或递归太深。\n"},
         Case{"GREETER_BUSY", "30", "超时", "（CPU 时间超过 1 秒）", ""},
         Case{"GREETER_SLEEP", "30", "超时", "（运行 10 秒仍未结束，已终止）", ""},
-        Case{"GREETER_FLOOD", "200", "输出过多", "（超过 1.0 MiB，已终止）", ""}}) {
+        Case{"GREETER_FLOOD", "200", "输出过多", "（超过 1.0 MiB，已终止）", ""},
+        Case{"GREETER_MEMORY", "300", "正确", "",
+             "  提示：内存峰值超过了 256 MiB，这是评测系统最常见的内存限制：多数评测系统会判它超出内存限制。\n"}}) {
     Result r = c.Run({{k.variable, k.value}});
     EXPECT_EQ(Fixed_Case_Figures(k.variable == "GREETER_BUSY" ? Busy_As_Cpu(r.out) : r.out),
               "找到 1 组样例，逐一运行并评测（每组 CPU 时间限 1 秒）：\n样例 1（prog.in）：" + k.verdict +
                   k.detail + "。" + CASE_FIGURES + "\n" + k.lines + RULE.substr(1) +
                   "1 组样例：1 组" + k.verdict + "\n" + KEYS)
         << k.variable;
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, k.verdict == "正确" ? 0 : 1);
   }
   Result r = c.Run({}, "\n");
   EXPECT_EQ(Fixed_Case_Figures(r.out),
@@ -317,6 +325,52 @@ TEST(PauserJudge, CrashTimeOutAndTooMuchOutput) {
                 PAUSE_PROMPT + "\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(Read_File_Bytes(c.work + "/greeter.log"), "cwd=" + c.work + "\n[my work/prog]\n");
+}
+
+// Hostile cases, run as an ordinary user where the tests run as root: an
+// input or an answer that cannot be read gets its own verdict and the run
+// goes on; the answer of the exact name; 600 KB on standard error, a file
+// for the pauser, counted by no limit; a child left running, a read-only
+// folder and an empty prog.out, with the answer on standard output.
+TEST(PauserJudge, HostileCases) {
+  Cases c({{"prog.in", "1 2\n"}, {"prog.ans", "3\n"},   {"prog1.in", "2 2\n"}, {"prog1.ans", "4\n"},
+           {"PROG1.ans", "5\n"}, {"prog2.in", "5 5\n"}, {"prog3.in", "1 1\n"}, {"prog3.ans", "2\n"}});
+  Write_File_Bytes(c.work + "/prog",
+                   "#!/bin/sh\nread a b\necho $((a + b))\n"
+                   "head -c 600000 /dev/zero | tr '\\0' e >&2\n"
+                   "(sleep 1; echo left > \"$LEFT\") &\n"
+                   "mkdir ro && : > ro/f && chmod 555 ro\n: > prog.out\n");
+  chmod((c.work + "/prog3.ans").c_str(), 0);
+  chmod((c.work + "/prog2.in").c_str(), 0);
+  std::string tmp = c.d / "tmp", log = c.d / "log";
+  mkdir(tmp.c_str(), 0777);
+  chmod(tmp.c_str(), 0777);
+  Write_File_Bytes(log, std::string(2 << 20, 'o'));  // a log already past any limit
+  Options o = Pauser(c.d, {});
+  o.program = "/bin/sh";
+  o.args = {"-c", "exec \"$@\" 2>>\"$LOG\"", "sh"};
+  if (geteuid() == 0) {
+    for (const std::string& p : {c.d.path(), c.work, log}) ASSERT_EQ(chown(p.c_str(), 65534, 65534), 0);
+    chmod(c.d.path().c_str(), 0755);
+    for (const char* f : {"prog", "prog.in", "prog.ans", "prog1.in", "prog1.ans", "PROG1.ans", "prog2.in", "prog3.in", "prog3.ans"})
+      ASSERT_EQ(chown((c.work + "/" + f).c_str(), 65534, 65534), 0);
+    o.args.insert(o.args.end(), {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+  }
+  o.args.insert(o.args.end(), {PAUSER_BIN, "my work/prog"});
+  o.env = {{"LOG", log}, {"TMPDIR", tmp}, {"LEFT", c.d / "left"}};
+  Result r = Run_Piped(o, "");
+  EXPECT_EQ(Fixed_Case_Figures(r.out),
+            "找到 4 组样例，逐一运行并评测（每组 CPU 时间限 1 秒）：\n"
+            "样例 1（prog.in）：正确。" + std::string(CASE_FIGURES) + "\n"
+            "样例 2（prog1.in）：正确。" + CASE_FIGURES + "\n"
+            "样例 3（prog2.in）：无法读取（没有权限）。\n"
+            "样例 4（prog3.in）：无法读取答案（没有权限）。\n" + RULE.substr(1) +
+            "4 组样例：2 组正确，1 组无法读取，1 组无法读取答案\n" + KEYS);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(Read_File_Bytes(log).size(), (2u << 20) + 2 * 600000u);
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  EXPECT_FALSE(Exists(c.d / "left")) << "a process of a case outlived it";
+  EXPECT_TRUE(std::filesystem::is_empty(tmp)) << "a case's folder was left behind";
 }
 
 }  // namespace

@@ -149,3 +149,65 @@ TEST(KeyAtThePause, ArrowAtThePausersPauseEndsOnlyThat) {
 }
 
 }  // namespace
+
+namespace {
+
+// A hangup saves what "4" would, once, and only when something changed:
+// SIGHUP at the menu (input still open), at the pause, the terminal gone
+// (its window closed), with SIGHUP ignored (nohup) too. The end of a
+// pipe's input still saves nothing.
+TEST(Hangup, SavesChangedSettings) {
+  enum How { signal_at_menu, signal_at_pause, terminal_gone, pipe_ended };
+  struct Case {
+    const char* name;
+    How how;
+    Input input;
+    bool change, ignore_hangup;
+    int status;
+    std::string file;  // what the settings file holds after; "-" none
+  };
+  const std::string SAVED = "/old/g++\r\n\r\n-O2 -Wall";
+  const std::string OLD = "/old/g++\r\n\r\n";
+  const Case cases[] = {
+      {"SIGHUP at the menu", signal_at_menu, Input::pipe, true, false, 128 + SIGHUP, SAVED},
+      {"SIGHUP at the pause", signal_at_pause, Input::terminal, true, false, 128 + SIGHUP, SAVED},
+      {"terminal gone", terminal_gone, Input::terminal, true, false, 128 + SIGHUP, SAVED},
+      {"terminal gone, nohup", terminal_gone, Input::terminal, true, true, 1, SAVED},
+      {"nothing changed", signal_at_menu, Input::terminal, false, false, 128 + SIGHUP, "-"},
+      {"end of a pipe's input", pipe_ended, Input::pipe, true, false, 1, OLD},
+  };
+  for (const Case& c : cases) {
+    Temp_Dir d;
+    if (c.file != "-") Write_File_Bytes(d / "velder_data.sg", OLD);
+    Live s(On_A_Terminal(d, c.ignore_hangup), c.input);
+    std::string nl = c.input == Input::terminal ? "\r" : "\n";
+    std::string page_end = "4. 保存信息并退出" + std::string(c.input == Input::terminal ? "\r\n\r\n" : "\n\n");
+    ASSERT_TRUE(s.Wait_For(page_end)) << c.name << s.out();
+    if (c.change) {
+      s.Type("3" + nl + "3" + nl + "-O2 -Wall" + nl);
+      ASSERT_TRUE(s.Wait_For(PAUSE_PROMPT)) << c.name << s.out();
+    }
+    if (c.how != signal_at_pause && c.change) {
+      s.Type(c.input == Input::terminal ? "x" : "\n");
+      s.Type("5" + nl);
+      ASSERT_TRUE(s.Wait_For(page_end)) << c.name << s.out();
+    }
+    if (c.how == signal_at_pause) {
+      ASSERT_TRUE(s.Wait_Raw()) << c.name;
+    }
+    if (c.how == terminal_gone || c.how == pipe_ended) s.Close_Input();
+    else s.Signal(SIGHUP);
+    Result r = s.End();
+    EXPECT_EQ(r.status, c.status) << c.name << r.out << r.err;
+    if (c.file == "-") {
+      EXPECT_FALSE(Exists(d / "velder_data.sg")) << c.name;
+    } else {
+      EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), c.file) << c.name;
+    }
+    if (c.how == signal_at_menu && c.input == Input::pipe) {
+      EXPECT_EQ(r.err, "velder: 窗口已关闭或终端已断开，改动的设置已保存。\n") << c.name;
+    }
+  }
+}
+
+}  // namespace

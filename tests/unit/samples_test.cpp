@@ -42,6 +42,14 @@ TEST_F(Samples, CasesAndTheirAnswersByName) {
   // The bare a.out is never an answer: it is what the program writes.
   std::filesystem::remove(dir_ + "/a.ans");
   EXPECT_EQ(Find_Samples(dir_, "a")[0].answer, "");
+  // The exact name first, wherever the system tells letter cases apart;
+  // another case only when there is no exact one.
+  for (const char* name : {"c1.in", "C1.ans", "c1.ans", "C1.in", "c2.in", "C2.ANS", "c3.IN", "c3.ANS", "c3.ans"})
+    File(name, "");
+  got.clear();
+  for (const Sample& s : Find_Samples(dir_, "c")) got.push_back({s.name, s.answer.substr(dir_.size() + 1)});
+  want = {{"C1.in", "C1.ans"}, {"c1.in", "c1.ans"}, {"c2.in", "C2.ANS"}, {"c3.IN", "c3.ans"}};
+  EXPECT_EQ(got, want);
   EXPECT_EQ(Program_Stem("Hello.EXE"), "Hello");
   EXPECT_EQ(Program_Stem("hello"), "hello");
   EXPECT_EQ(Output_Limit(-1), 64 << 20);

@@ -125,11 +125,15 @@ TEST_F(SettingsFile, DirectoryWithContentsStaysAndNothingIsLeftBehind) {
 }
 
 // A link to the user's own regular file stays a link, and its target (in
-// its own folder) gets the new content; any other link is left alone.
+// its own folder) gets the new content, but only when the target holds
+// nothing the three settings could not: at most three lines, none too
+// long, no NUL byte. Any other link is left alone.
 TEST_F(SettingsFile, LinkKeptAndItsTargetReplaced) {
+  const std::string LONG_LINE(SETTING_MAX + 1, 'x');
   struct Case {
     std::string link;  // where velder_data.sg points
     std::string saved_at;  // the file that gets the settings; "" for none
+    std::string held = "precious";  // what the targets hold before
   } cases[] = {
       {"target", "target"},
       {"sub/target", "sub/target"},
@@ -137,13 +141,17 @@ TEST_F(SettingsFile, LinkKeptAndItsTargetReplaced) {
       {"missing", ""},
       {"sub", ""},  // a directory
       {"loop", ""},
+      {"target", "target", "g++\r\npauser\r\n-O2\r\n"},
+      {"target", "", "root:x:0:0\nbin:x:1:1\nsys:x:2:2\nnotes\n"},  // a fourth line
+      {"target", "", std::string("a\0b", 3)},
+      {"target", "", "g++\n" + LONG_LINE},
   };
   for (const Case& c : cases) {
     fs::remove_all("sub");
     for (std::string f : {"target", "hop", "loop", "missing", "velder_data.sg"}) fs::remove(f);
     fs::create_directory("sub");
-    std::ofstream("target") << "precious";
-    std::ofstream("sub/target") << "precious";
+    std::ofstream("target", std::ios::binary) << c.held;
+    std::ofstream("sub/target", std::ios::binary) << c.held;
     fs::create_symlink("target", "hop");
     fs::create_symlink("loop", "loop");
     fs::create_symlink(c.link, "velder_data.sg");
@@ -152,14 +160,20 @@ TEST_F(SettingsFile, LinkKeptAndItsTargetReplaced) {
     EXPECT_EQ(why.empty(), !c.saved_at.empty()) << c.link << ": " << why;
     EXPECT_EQ(fs::read_symlink("velder_data.sg"), c.link);
     for (std::string f : {"target", "sub/target"})
-      EXPECT_EQ(Slurp(f), f == c.saved_at ? "a\r\nb\r\nc" : "precious") << c.link << " " << f;
+      EXPECT_EQ(Slurp(f), f == c.saved_at ? "a\r\nb\r\nc" : c.held) << c.link << " " << f;
+    if (c.link == "target" && c.saved_at.empty()) {
+      EXPECT_EQ(why, "设置文件 velder_data.sg 未能保存：它是符号链接，指向的文件 target "
+                     "含有设置以外的内容，为免丢失没有覆盖。");
+    }
     std::vector<std::string> left = Entries(), sub;
     for (auto& e : fs::directory_iterator("sub")) sub.push_back(e.path().filename().string());
     EXPECT_EQ(left.size(), 5u) << c.link;  // no temporary file left anywhere
     EXPECT_EQ(sub, std::vector<std::string>{"target"}) << c.link;
     Set("", "", "");
     Init();
-    EXPECT_EQ(COM_PATH, c.saved_at.empty() ? "" : "a") << c.link;
+    if (c.held == "precious") {
+      EXPECT_EQ(COM_PATH, c.saved_at.empty() ? "" : "a") << c.link;
+    }
   }
 }
 

@@ -127,7 +127,8 @@ TEST(WinePauser, JudgesTheSampleCases) {
   EXPECT_NE(Fixed_Case_Figures(r.out)
                 .find(Crlf("样例 1（prog.in）：答案错误。" + std::string(CASE_FIGURES) +
                            "\n  第 1 行\n  期望：1 2\n  实际：（没有这一行）\n"
-                           "  提示：程序没有输出。若用 freopen 读写文件，文件名须是 prog.in 和 prog.out。\n")),
+                           "  提示：程序没有输出，但写了文件 greeter.log、other.out。"
+                      "若用 freopen 读写文件，文件名须是 prog.in 和 prog.out。\n")),
             std::string::npos)
       << r.out;
 }

@@ -61,10 +61,18 @@ std::vector<Sample> Find_Samples(const std::string& dir, const std::string& stem
   for (fs::directory_iterator i(fs::u8path(dir), ec), end; !ec && i != end; i.increment(ec))
     if (i->is_regular_file(ec)) names.push_back(i->path().filename().u8string());
   std::sort(names.begin(), names.end());
+  // The name that matches exactly comes first: where the system tells
+  // p1.ans from P1.ans, p1.in's answer is p1.ans. Letter case is ignored
+  // only when nothing matches exactly.
   auto first_named = [&](const std::string& base, const std::string& ext) {
-    for (const std::string& n : names)
-      if (Has_Extension(n, base, ext)) return n;
-    return std::string();
+    std::string exact = base + "." + ext, found;
+    int best = 3;
+    for (const std::string& n : names) {
+      if (!Has_Extension(n, base, ext)) continue;
+      int rank = n == exact ? 0 : n.compare(0, base.size(), base) == 0 ? 1 : 2;
+      if (rank < best) best = rank, found = n;
+    }
+    return found;
   };
   std::vector<Found> found;
   for (const std::string& n : names) {

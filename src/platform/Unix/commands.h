@@ -30,4 +30,12 @@ Process_End Spawn(std::vector<std::string> argv, bool wait);
 // full. False on an error (the reader gone: EPIPE, SIGPIPE being ignored).
 bool Write_Out(int fd, const char* s, std::size_t n);
 
+// The hangup set up by On_Hangup: the descriptor that becomes readable
+// once SIGHUP has come (-1 without one), whether velder handles SIGHUP at
+// all, and a check, after a read that ended, whether the terminal that
+// standard input was at start has gone (then Hung_Up becomes true).
+int Hangup_Wake_Fd();
+bool Hangup_Handled();
+void Note_Terminal_Gone();
+
 }  // namespace platform

@@ -109,10 +109,10 @@ struct Final_Mode {
   gid_t gid = 0;
 };
 
-Final_Mode Mode_For(const std::string& name) {
+Final_Mode Mode_For(const std::string& name, bool keep) {
   Final_Mode f;
   struct stat st;
-  if (stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+  if (keep && stat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
     f.mode = st.st_mode & 0777;
     f.keep_owner = true;
     f.uid = st.st_uid;
@@ -198,6 +198,49 @@ bool Foreign_File(const std::string& name) {
   return lstat(name.c_str(), &st) == 0 && S_ISREG(st.st_mode) && !Own_File(st);
 }
 
+// Whether the folder that holds name is the user's own and not a shared
+// sticky one (/tmp): there its owner may replace any file, and nobody
+// else can have put one there but by the owner's leave.
+bool Own_Folder(const std::string& name) {
+  std::size_t slash = name.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : slash == 0 ? "/" : name.substr(0, slash);
+  struct stat st;
+  return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == geteuid() &&
+         !(st.st_mode & S_ISVTX);
+}
+
+// Whether the file at a link's end holds nothing that a file of content's
+// form would not: no NUL byte, no more lines than content has, none
+// longer than max_line. Anything else there (a file of notes, a system
+// file) would be lost to the save.
+bool Only_Lines_Of(const std::string& target, const std::string& content, std::size_t max_line) {
+  std::size_t lines = 1;
+  for (char c : content) lines += c == '\n';
+  int fd = open(target.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return false;
+  std::size_t seen = 0, line = 0;
+  char last = '\0';
+  bool ok = true;
+  char buf[65536];
+  ssize_t k;
+  while (ok && ((k = read(fd, buf, sizeof buf)) > 0 || (k < 0 && errno == EINTR))) {
+    for (ssize_t i = 0; i < k && ok; ++i) {
+      if (buf[i] == '\0') ok = false;
+      if (buf[i] == '\n') {
+        ok = ok && line - (last == '\r') <= max_line;  // a CR before the LF is no part of it
+        ++seen;
+        line = 0;
+      } else if (++line > max_line + 1 || seen >= lines) {
+        ok = false;
+      }
+      last = buf[i];
+    }
+  }
+  if (k < 0 || line > max_line) ok = false;
+  close(fd);
+  return ok;
+}
+
 // An empty directory of the target's name gives way to the file; a
 // directory with contents does not.
 bool Clear_Directory_In_Way(const std::string& name) {
@@ -280,16 +323,25 @@ Head Read_Head(std::string name, std::size_t lines, std::size_t max_line) {
   return h;
 }
 
-bool Replace_File(std::string name, std::string content, std::string& why) {
+bool Replace_File(std::string name, std::string content, std::string& why, std::size_t link_max_line,
+                  bool& replaced_foreign) {
+  replaced_foreign = false;
   std::string target;
   Link l = Follow_Links(name, target, why);
   if (l == Link::foreign || l == Link::broken) return false;
-  if (Foreign_File(target)) {
-    why = "它属于其他用户，为安全起见没有覆盖";
+  if (l == Link::followed && (link_max_line == 0 || !Only_Lines_Of(target, content, link_max_line))) {
+    why = "它是符号链接，指向的文件 " + target + " 含有设置以外的内容，为免丢失没有覆盖";
     return false;
   }
+  if (Foreign_File(target)) {
+    if (!Own_Folder(target)) {
+      why = "它属于其他用户，为安全起见没有覆盖；可删除这个文件，或在你自己的文件夹中运行 velder";
+      return false;
+    }
+    replaced_foreign = true;
+  }
   Remove_Stale_Temps(target);
-  Final_Mode f = Mode_For(target);
+  Final_Mode f = Mode_For(target, !replaced_foreign);
   std::string tmp;
   // Created with no more than the final mode allows, and owner-only,
   // until the content is in.

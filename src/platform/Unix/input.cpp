@@ -4,6 +4,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include "platform/console.h"
 #include "platform/input.h"
 #include "platform/Unix/commands.h"
 #include "platform/Unix/tty.h"
@@ -28,8 +29,21 @@ bool Ctrl_D(char* buf) {
 
 }  // namespace
 
+// Waits until standard input has something or the terminal has hung
+// up; false for the hangup.
+bool Wait_For_Input() {
+  int wake = Hangup_Wake_Fd();
+  if (wake < 0) return true;
+  pollfd p[2] = {{STDIN_FILENO, POLLIN, 0}, {wake, POLLIN, 0}};
+  while (poll(p, 2, -1) < 0 && errno == EINTR) {
+  }
+  return !(p[1].revents & POLLIN);
+}
+
 long Read_Raw(char* buf, std::size_t n) {
   for (;;) {
+    // After a hangup the input has ended for good.
+    if (Hung_Up() || !Wait_For_Input()) return 0;
     ssize_t got = read(STDIN_FILENO, buf, n);
     if (got < 0 && errno == EINTR) continue;
     if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
@@ -40,6 +54,7 @@ long Read_Raw(char* buf, std::size_t n) {
       continue;
     }
     if (got == 0 && n > 0 && Ctrl_D(buf)) return 1;
+    if (got <= 0) Note_Terminal_Gone();
     return static_cast<long>(got);
   }
 }

@@ -45,6 +45,28 @@ void Reap_Detached() {
 
 enum class Group { same, job, own };
 
+// A judged run: it has limits, and every process it starts ends with it.
+bool Judged(const Process_Spec& s) { return s.cpu_limit > 0 || s.wall_limit > 0 || s.output_limit > 0; }
+
+// The file size limit holds for every regular file a process writes.
+// Standard error is not output judged, so when it is a regular file the
+// program gets a pipe in its place, and what comes through is copied
+// there by this process, which has no such limit.
+bool Standard_Error_Counted(const Process_Spec& s) {
+  struct stat st;
+  return s.output_limit > 0 && fstat(STDERR_FILENO, &st) == 0 && S_ISREG(st.st_mode);
+}
+
+// What of the program's output comes through a pipe to this process:
+// nothing, its standard output and error for on_output, or its standard
+// error alone, copied on to this process's own.
+enum class Piped { none, all, error };
+
+Piped Piped_For(const Process_Spec& s) {
+  if (s.on_output) return Piped::all;
+  return Standard_Error_Counted(s) ? Piped::error : Piped::none;
+}
+
 // Sets a limit no higher than the hard limit this process has: only root
 // may raise that. SIGXCPU comes at the soft limit, SIGKILL a second later.
 bool Limit(int resource, rlim_t soft, rlim_t hard) {
@@ -67,7 +89,7 @@ bool Redirect(const std::string& path, int flags, int fd) {
 // The child, between fork and exec: async-signal-safe calls only. A
 // failure is written to report, which closes at a successful exec.
 [[noreturn]] void Become(const Process_Spec& s, const char* program, char* const* argv,
-                         char* const* envp, int pipe_out, Group group, int report) {
+                         char* const* envp, Group group, int report, Piped piped, int pipe_in) {
   if (s.detached)
     setsid();
   else if (group != Group::same)
@@ -80,8 +102,8 @@ bool Redirect(const std::string& path, int flags, int fd) {
   ok = ok && (s.input.empty() || Redirect(s.input, O_RDONLY, STDIN_FILENO));
   ok = ok && (s.output.empty() || Redirect(s.output, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO));
   ok = ok && (!s.error_to_output || dup2(STDOUT_FILENO, STDERR_FILENO) == STDERR_FILENO);
-  if (ok && pipe_out >= 0)
-    ok = dup2(pipe_out, STDOUT_FILENO) == STDOUT_FILENO && dup2(pipe_out, STDERR_FILENO) == STDERR_FILENO;
+  ok = ok && (piped != Piped::all || dup2(pipe_in, STDOUT_FILENO) == STDOUT_FILENO);
+  ok = ok && (piped == Piped::none || dup2(pipe_in, STDERR_FILENO) == STDERR_FILENO);
   if (ok && s.cpu_limit > 0) {
     rlim_t soft = static_cast<rlim_t>(std::ceil(s.cpu_limit));
     ok = Limit(RLIMIT_CPU, soft, soft + 1);
@@ -121,9 +143,9 @@ std::vector<char*> Pointers(std::vector<std::string>& words) {
   return p;
 }
 
-// Forks and execs; the pid, or 0 with e.error set. pipe_out, when not
-// -1, becomes the program's standard output and error.
-pid_t Start(const Process_Spec& s, Group group, int pipe_out, Process_End& e) {
+// Forks and execs; the pid, or 0 with e.error set. piped_out: the end of
+// the pipe the program's output comes out of (Piped_For), else -1.
+pid_t Start(const Process_Spec& s, Group group, Process_End& e, int* piped_out = nullptr) {
   const std::string& program = s.program.empty() && !s.argv.empty() ? s.argv[0] : s.program;
   if (s.argv.empty() || program.empty()) {
     e.error = ENOENT;
@@ -136,8 +158,23 @@ pid_t Start(const Process_Spec& s, Group group, int pipe_out, Process_End& e) {
     e.error = errno;
     return 0;
   }
+  Piped piped = piped_out != nullptr ? Piped_For(s) : Piped::none;
+  int out[2] = {-1, -1};
+  if (piped != Piped::none && pipe2(out, O_CLOEXEC) != 0) {
+    e.error = errno;
+    close(report[0]), close(report[1]);
+    return 0;
+  }
   pid_t pid = fork();
-  if (pid == 0) Become(s, program.c_str(), argv.data(), envp.data(), pipe_out, group, report[1]);
+  if (pid == 0) Become(s, program.c_str(), argv.data(), envp.data(), group, report[1], piped, out[1]);
+  if (out[1] >= 0) close(out[1]);
+  if (out[0] >= 0) {
+    fcntl(out[0], F_SETFL, fcntl(out[0], F_GETFL) | O_NONBLOCK);
+    if (pid > 0)
+      *piped_out = out[0];
+    else
+      close(out[0]);
+  }
   int err = pid < 0 ? errno : 0;
   // Done on both sides, so that neither the program nor this process
   // goes on before the group exists and holds the terminal.
@@ -152,22 +189,12 @@ pid_t Start(const Process_Spec& s, Group group, int pipe_out, Process_End& e) {
     while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }
     pid = 0;
+    if (piped_out != nullptr && *piped_out >= 0) close(*piped_out);
+    if (piped_out != nullptr) *piped_out = -1;
   }
   e.error = err;
   e.started = pid > 0;
   return e.started ? pid : 0;
-}
-
-// What the program has written into the pipe so far, handed on; waits
-// up to ms for the first of it. False once the pipe has no writer left.
-bool Pass_Output(int fd, const Output_Sink& sink, int ms) {
-  pollfd p = {fd, POLLIN, 0};
-  if (poll(&p, 1, ms) <= 0) return true;
-  char buf[65536];
-  ssize_t n = read(fd, buf, sizeof buf);
-  if (n < 0) return errno == EINTR || errno == EAGAIN;
-  if (n > 0) sink(std::string(buf, static_cast<std::size_t>(n)));
-  return n > 0;
 }
 
 double Seconds(const timeval& t) {
@@ -193,30 +220,55 @@ void Pass_Stop_On(pid_t job, const Terminal_State& ours) {
   kill(-job, SIGCONT);
 }
 
-// Waits for the end, polling when there is a wall-clock limit to keep.
-void Wait(pid_t pid, Group group, const Process_Spec& s, int out, const Terminal_State& ours,
-          Clock::time_point t0, Process_End& e) {
+// Hands on what waits in the pipe of the program's output: to on_output,
+// or, for its standard error alone, to this process's own. With wait_ms,
+// first waits that long for some. A program the compiler left behind
+// holding the pipe open is never waited for: only what is there is read.
+// False once no writer is left.
+bool Pass_Output_On(const Process_Spec& s, int from, int wait_ms) {
+  pollfd p = {from, POLLIN, 0};
+  if (wait_ms > 0 && poll(&p, 1, wait_ms) <= 0) return true;
+  char buf[65536];
+  ssize_t k;
+  while ((k = read(from, buf, sizeof buf)) > 0 || (k < 0 && errno == EINTR)) {
+    if (k <= 0) continue;
+    if (s.on_output)
+      s.on_output(std::string(buf, static_cast<std::size_t>(k)));
+    else
+      Write_Out(STDERR_FILENO, buf, static_cast<std::size_t>(k));
+  }
+  return k != 0;
+}
+
+// Waits for the end, polling when there is a wall-clock limit to keep or
+// output to pass on. The program is only looked at until it has
+// ended (WNOWAIT): while it is not yet collected its process group cannot
+// be another's, and a judged run's group is ended before it is.
+void Wait(pid_t pid, Group group, const Process_Spec& s, const Terminal_State& ours,
+          Clock::time_point t0, int piped, Process_End& e) {
   int st = 0;
   struct rusage ru {};
-  bool killed = false, open = out >= 0;
+  bool killed = false;
+  bool polling = s.wall_limit > 0 || piped >= 0, open = piped >= 0;
   for (int tick = 1;;) {
-    bool polling = (s.wall_limit > 0 && !killed) || open;
-    int flags = (group == Group::job ? WUNTRACED : 0) | (polling ? WNOHANG : 0);
-    pid_t r = wait4(pid, &st, flags, &ru);
+    siginfo_t info{};
+    int flags = WEXITED | WNOWAIT | (group == Group::job ? WSTOPPED : 0) |
+                (polling && !killed ? WNOHANG : 0);
+    int r = waitid(P_PID, static_cast<id_t>(pid), &info, flags);
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) {
       e.error = errno;
       e.code = 127;
       return;
     }
-    if (r == 0) {
-      if (s.wall_limit > 0 && !killed &&
+    if (info.si_pid == 0) {
+      if (s.wall_limit > 0 &&
           std::chrono::duration<double>(Clock::now() - t0).count() >= s.wall_limit) {
         kill(group == Group::same ? pid : -pid, SIGKILL);
         killed = true;
       }
       if (open) {
-        open = Pass_Output(out, s.on_output, tick * 10);
+        open = Pass_Output_On(s, piped, tick);
       } else {
         struct timespec nap = {0, tick * 1000000L};
         nanosleep(&nap, nullptr);
@@ -224,12 +276,19 @@ void Wait(pid_t pid, Group group, const Process_Spec& s, int out, const Terminal
       if (tick < 10) ++tick;
       continue;
     }
-    if (WIFSTOPPED(st)) {
+    if (info.si_code == CLD_STOPPED) {
+      while (wait4(pid, &st, WUNTRACED | WNOHANG, &ru) < 0 && errno == EINTR) {
+      }
       Pass_Stop_On(pid, ours);
       continue;
     }
     break;
   }
+  // Whatever the program started and left running ends with it.
+  if (group != Group::same && Judged(s)) kill(-pid, SIGKILL);
+  while (wait4(pid, &st, 0, &ru) < 0 && errno == EINTR) {
+  }
+  if (piped >= 0) Pass_Output_On(s, piped, 0);
   e.cpu_seconds = Seconds(ru.ru_utime) + Seconds(ru.ru_stime);
   e.peak_bytes = static_cast<long long>(ru.ru_maxrss) * 1024;  // Linux counts in KiB
   if (WIFSIGNALED(st)) {
@@ -245,9 +304,9 @@ void Wait(pid_t pid, Group group, const Process_Spec& s, int out, const Terminal
     e.code = WEXITSTATUS(st);
   }
   // A shell script goes on after the command that passed the limit.
-  struct stat written;
-  if (s.output_limit > 0 && !s.output.empty() && stat(s.output.c_str(), &written) == 0 &&
-      written.st_size > s.output_limit)
+  struct stat out;
+  if (s.output_limit > 0 && !s.output.empty() && stat(s.output.c_str(), &out) == 0 &&
+      out.st_size > s.output_limit)
     e.output_exceeded = true;
 }
 
@@ -257,26 +316,14 @@ Process_End Run_Process(Process_Spec s) {
   Reap_Detached();
   Process_End e;
   Terminal_State ours = Note_Terminal();
-  Group group = s.foreground && Can_Give_Terminal() ? Group::job : Group::same;
+  // A judged run is a group of its own even where it cannot have the
+  // terminal, so that all it starts can be ended with it.
+  Group group = s.foreground && Can_Give_Terminal() ? Group::job : Judged(s) ? Group::own : Group::same;
   Clock::time_point t0 = Clock::now();
-  int out[2] = {-1, -1};
-  if (s.on_output && pipe2(out, O_CLOEXEC) != 0) {
-    e.error = errno;
-    return e;
-  }
-  pid_t pid = Start(s, group, out[1], e);
-  if (out[1] >= 0) close(out[1]);
-  if (pid > 0) Wait(pid, group, s, out[0], ours, t0, e);
-  // What is left in the pipe; a program the compiler left behind holding
-  // it open is not waited for.
-  if (out[0] >= 0) {
-    fcntl(out[0], F_SETFL, O_NONBLOCK);
-    char buf[65536];
-    ssize_t n;
-    while ((n = read(out[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
-      if (n > 0) s.on_output(std::string(buf, static_cast<std::size_t>(n)));
-    close(out[0]);
-  }
+  int piped = -1;
+  pid_t pid = Start(s, group, e, &piped);
+  if (pid > 0) Wait(pid, group, s, ours, t0, piped, e);
+  if (piped >= 0) close(piped);
   e.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
   Take_Terminal(ours);
   return e;
@@ -285,7 +332,7 @@ Process_End Run_Process(Process_Spec s) {
 Process_End Start_Process(Process_Spec s) {
   Reap_Detached();
   Process_End e;
-  pid_t pid = Start(s, Group::own, -1, e);
+  pid_t pid = Start(s, Group::own, e);
   if (pid > 0) detached.push_back(pid);
   return e;
 }

@@ -1,6 +1,7 @@
 // Every signal disposition velder and the pauser set on POSIX is set in
 // signals.cpp: what the shell left ignored at start, what the programs
-// started inherit, and the key wait's guard.
+// started inherit, the key wait's guard, and the hangup that saves the
+// settings (On_Hangup, console.h).
 #pragma once
 
 #include <csignal>

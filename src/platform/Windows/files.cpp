@@ -94,6 +94,37 @@ bool Final_Path(const std::wstring& name, std::wstring& target, std::string& why
   return true;
 }
 
+// Whether the file at a link's end holds nothing that a file of content's
+// form would not: no NUL byte, no more lines than content has, none
+// longer than max_line. Anything else there would be lost to the save.
+bool Only_Lines_Of(const std::wstring& target, const std::string& content, std::size_t max_line) {
+  std::size_t lines = 1;
+  for (char c : content) lines += c == '\n';
+  HANDLE h = CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  std::size_t seen = 0, line = 0;
+  char last = '\0';
+  bool ok = true;
+  char buf[65536];
+  DWORD k = 0;
+  while (ok && ReadFile(h, buf, sizeof buf, &k, nullptr) && k > 0) {
+    for (DWORD i = 0; i < k && ok; ++i) {
+      if (buf[i] == '\0') ok = false;
+      if (buf[i] == '\n') {
+        ok = ok && line - (last == '\r') <= max_line;  // a CR before the LF is no part of it
+        ++seen;
+        line = 0;
+      } else if (++line > max_line + 1 || seen >= lines) {
+        ok = false;
+      }
+      last = buf[i];
+    }
+  }
+  CloseHandle(h);
+  return ok && line <= max_line;
+}
+
 // A save killed between creating its temporary file and the rename
 // leaves "NAME.tmp-PID-N" behind; it is removed once that process is
 // gone. The temporary file of another copy still saving is left alone.
@@ -250,13 +281,19 @@ Head Read_Head(std::string name, std::size_t lines, std::size_t max_line) {
   return h;
 }
 
-bool Replace_File(std::string name, std::string content, std::string& why) {
+bool Replace_File(std::string name, std::string content, std::string& why, std::size_t link_max_line,
+                  bool& replaced_foreign) {
+  replaced_foreign = false;
   std::wstring named, w, tmp;
   if (!To_Wide(name, named)) {
     why = Cause(ERROR_NO_UNICODE_TRANSLATION);
     return false;
   }
   if (!Final_Path(named, w, why)) return false;
+  if (w != named && (link_max_line == 0 || !Only_Lines_Of(w, content, link_max_line))) {
+    why = "它是符号链接，指向的文件 " + To_Utf8(w) + " 含有设置以外的内容，为免丢失没有覆盖";
+    return false;
+  }
   Remove_Stale_Temps(w);
   HANDLE h = Create_Temp(w, tmp);
   if (h == INVALID_HANDLE_VALUE) {

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/input.h"
+#include "platform/Windows/hangup.h"
 #include "platform/Windows/utf16.h"
 
 namespace platform {
@@ -27,7 +28,12 @@ long Read_Console(char* buf, std::size_t n) {
   while (spill.empty()) {
     wchar_t w[1024];
     DWORD got = 0;
-    if (!ReadConsoleW(Stdin(), w, 1024, &got, nullptr)) return -1;
+    BOOL ok;
+    {
+      Waiting_For_Input wait;
+      ok = ReadConsoleW(Stdin(), w, 1024, &got, nullptr);
+    }
+    if (!ok) return -1;
     if (got == 0) return 0;
     std::wstring text = half + std::wstring(w, got);
     half.clear();
@@ -50,7 +56,12 @@ long Read_Console(char* buf, std::size_t n) {
 long Read_Raw(char* buf, std::size_t n) {
   if (Is_Console()) return Read_Console(buf, n);
   DWORD got = 0;
-  if (!ReadFile(Stdin(), buf, static_cast<DWORD>(n), &got, nullptr)) {
+  BOOL ok;
+  {
+    Waiting_For_Input wait;
+    ok = ReadFile(Stdin(), buf, static_cast<DWORD>(n), &got, nullptr);
+  }
+  if (!ok) {
     // A pipe whose writer has gone is the end of input.
     return GetLastError() == ERROR_BROKEN_PIPE ? 0 : -1;
   }
@@ -71,7 +82,12 @@ std::string Prompt_For_Key(std::string text) {
   for (;;) {
     INPUT_RECORD r;
     DWORD got = 0;
-    if (!ReadConsoleInputW(Stdin(), &r, 1, &got) || got == 0) return std::string();
+    BOOL ok;
+    {
+      Waiting_For_Input wait;
+      ok = ReadConsoleInputW(Stdin(), &r, 1, &got);
+    }
+    if (!ok || got == 0) return std::string();
     if (r.EventType != KEY_EVENT || !r.Event.KeyEvent.bKeyDown) continue;
     WORD key = r.Event.KeyEvent.wVirtualKeyCode;
     // Shift, Ctrl, Alt, the Windows keys and the lock keys alone are no key.

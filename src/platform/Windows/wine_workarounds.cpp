@@ -64,8 +64,15 @@ Stand_In::~Stand_In() {
   if (!folder.empty()) RemoveDirectoryW(folder.c_str());
 }
 
+bool Under_Wine() {
+  static const bool wine =
+      GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return wine;
+}
+
 double Cpu_Seconds(const PROCESS_INFORMATION& pi) {
-  return std::max(Times(GetProcessTimes, pi.hProcess), Times(GetThreadTimes, pi.hThread));
+  double thread = Times(GetThreadTimes, pi.hThread);
+  return Under_Wine() ? thread : std::max(Times(GetProcessTimes, pi.hProcess), thread);
 }
 
 long long Peak_Working_Set(HANDLE process) {

@@ -33,9 +33,11 @@ struct Stand_In {
   Stand_In& operator=(const Stand_In&) = delete;
 };
 
-// User plus kernel time. Wine gives no CPU time for another process,
-// though it does for its threads: the main thread's time stands in when
-// the process's is missing. On Windows it is at most the process's own.
+// User plus kernel time. Wine answers GetProcessTimes for another process
+// with the caller's own times (this process's, which grow as it watches a
+// long case), though it gives the right times for that process's threads:
+// under Wine the main thread's time is the figure. On Windows it is at
+// most the process's own.
 double Cpu_Seconds(const PROCESS_INFORMATION& pi);
 
 // The peak working set so far. Wine forgets it once the process has
