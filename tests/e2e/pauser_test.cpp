@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "harness.h"
+#include "judge_cases.h"
 
 namespace {
 
@@ -231,7 +232,7 @@ TEST(Pauser, TitlesTheTerminalWithTheProgramsFileName) {
 
 namespace {
 
-const std::string KEYS = "按 Enter 键用键盘输入再运行一次，按其他键结束……\n";
+const std::string KEYS = JUDGE_KEYS;
 const std::string AGAIN = "程序将再运行一次，从键盘读入；要结束输入，请在一行的开头按 Ctrl+D。\n";
 
 // The greeter as prog in a folder of its own, with sample cases beside it.
@@ -251,79 +252,35 @@ struct Cases {
   }
 };
 
-// Correct, wrong, white space only and no answer, read from standard
-// input and from the files of freopen; a freopen of other names writes
-// nothing that is judged, and the hint says so.
-TEST(PauserJudge, JudgesTheSampleCases) {
-  Cases c({{"prog.in", "1 2\n"},
-           {"prog.ans", "1 2\r\n\r\n"},
-           {"prog1.in", "1 2\n"},
-           {"prog1.out", "1 3\n"},
-           {"prog_2.IN", "1  2\n"},
-           {"prog_2.ans", "1 2\n"},
-           {"prog3.in", "三\n"},
-           {"prog.out", "not an answer\n"}});
-  std::string judged = std::string("找到 4 组样例，逐一运行并评测（每组 CPU 时间限 1 秒）：\n") +
-                       "样例 1（prog.in）：正确。" + CASE_FIGURES + "\n" +
-                       "样例 2（prog1.in）：答案错误。" + CASE_FIGURES +
-                       "\n  第 1 行\n  期望：1 3\n  实际：1 2\n" +
-                       "样例 3（prog_2.IN）：格式不同。" + CASE_FIGURES +
-                       "\n  第 1 行\n  期望：1 2\n  实际：1  2\n" +
-                       "样例 4（prog3.in）：没有答案，输出如下。" + CASE_FIGURES + "\n三\n" +
-                       RULE.substr(1) + "4 组样例：1 组正确，1 组答案错误，1 组格式不同，1 组没有答案\n" +
-                       KEYS;
-  for (bool freopen : {false, true}) {
-    Result r = freopen ? c.Run({{"GREETER_ECHO", "1"}, {"GREETER_FREOPEN", "prog"}})
-                       : c.Run({{"GREETER_ECHO", "1"}});
-    EXPECT_EQ(Fixed_Case_Figures(r.out), judged) << freopen;
-    EXPECT_EQ(r.status, 1);
-  }
-  EXPECT_EQ(Read_File_Bytes(c.work + "/prog.out"), "not an answer\n");
-  EXPECT_FALSE(Exists(c.work + "/greeter.log"));
-
-  // The hint names the files the program wrote instead.
-  Result r = c.Run({{"GREETER_ECHO", "1"}, {"GREETER_FREOPEN", "other"}});
-  EXPECT_NE(Fixed_Case_Figures(r.out).find(
-                "样例 1（prog.in）：答案错误。" + std::string(CASE_FIGURES) +
-                "\n  第 1 行\n  期望：1 2\n  实际：（没有这一行）\n"
-                "  提示：程序没有输出，但写了文件 greeter.log、other.out。"
-                "若用 freopen 读写文件，文件名须是 prog.in 和 prog.out。\n"),
-            std::string::npos)
-      << r.out;
+Judge_Runner Judge(Cases& c) {
+  return {[&c](std::string name, std::string bytes) { Write_File_Bytes(c.work + "/" + name, bytes); },
+          [&c](std::string name) { return Read_File_Bytes(c.work + "/" + name); },
+          [&c](std::string name) { return Exists(c.work + "/" + name); },
+          [&c](Judge_Env env, std::string input) { return c.Run(env, input); },
+          [](std::string s) { return s; },
+          AGAIN,
+          std::string(PAUSE_PROMPT) + "\n"};
 }
 
-// A crash, a time-out (CPU time and wall time) and too much output, each
-// ended and named; then Enter runs the program on the keyboard, in its
-// own folder.
+TEST(PauserJudge, JudgesTheSampleCases) {
+  Cases c({});
+  Judges_The_Sample_Cases(Judge(c));
+}
+
+// Linux's own endings besides: a signal, the wall time, and a peak past
+// the common memory limit, which is only a hint. The keyboard run works
+// in the program's own folder.
 TEST(PauserJudge, CrashTimeOutAndTooMuchOutput) {
-  Cases c({{"prog.in", ""}, {"prog.ans", "你好，来自 greeter\n"}});
-  struct Case {
-    std::string variable, value, verdict, detail, lines;
-  };
-  for (const Case& k :
-       {Case{"GREETER_CRASH", "segv", "运行错误", "",
-             "  程序被信号 11（SIGSEGV，段错误）终止。\n"
-             "  提示：多半是数组越界、空指针、用了已释放的内存，或递归太深。\n"},
-        Case{"GREETER_BUSY", "30", "超时", "（CPU 时间超过 1 秒）", ""},
-        Case{"GREETER_SLEEP", "30", "超时", "（运行 10 秒仍未结束，已终止）", ""},
-        Case{"GREETER_FLOOD", "200", "输出过多", "（超过 1.0 MiB，已终止）", ""},
-        Case{"GREETER_MEMORY", "300", "正确", "",
-             "  提示：内存峰值超过了 256 MiB，这是评测系统最常见的内存限制：多数评测系统会判它超出内存限制。\n"}}) {
-    Result r = c.Run({{k.variable, k.value}});
-    EXPECT_EQ(Fixed_Case_Figures(k.variable == "GREETER_BUSY" ? Busy_As_Cpu(r.out) : r.out),
-              "找到 1 组样例，逐一运行并评测（每组 CPU 时间限 1 秒）：\n样例 1（prog.in）：" + k.verdict +
-                  k.detail + "。" + CASE_FIGURES + "\n" + k.lines + RULE.substr(1) +
-                  "1 组样例：1 组" + k.verdict + "\n" + KEYS)
-        << k.variable;
-    EXPECT_EQ(r.status, k.verdict == "正确" ? 0 : 1);
-  }
-  Result r = c.Run({}, "\n");
-  EXPECT_EQ(Fixed_Case_Figures(r.out),
-            "找到 1 组样例，逐一运行并评测（每组 CPU 时间限 1 秒）：\n样例 1（prog.in）：正确。" +
-                std::string(CASE_FIGURES) + "\n" + RULE.substr(1) + "1 组样例：1 组正确\n" + KEYS +
-                AGAIN + "你好，来自 greeter\n" + RULE + "程序已结束，返回值为 0。" + PAUSER_FIGURES + "\n" +
-                PAUSE_PROMPT + "\n");
-  EXPECT_EQ(r.status, 0);
+  Cases c({});
+  std::vector<Judge_Ending> endings = Shared_Judge_Endings();
+  endings.insert(endings.end(),
+                 {{"GREETER_CRASH", "segv", "运行错误", "",
+                   "  程序被信号 11（SIGSEGV，段错误）终止。\n"
+                   "  提示：多半是数组越界、空指针、用了已释放的内存，或递归太深。\n"},
+                  {"GREETER_SLEEP", "30", "超时", "（运行 10 秒仍未结束，已终止）", ""},
+                  {"GREETER_MEMORY", "300", "正确", "",
+                   "  提示：内存峰值超过了 256 MiB，这是评测系统最常见的内存限制：多数评测系统会判它超出内存限制。\n"}});
+  Ends_And_Names_Each_Case(Judge(c), endings);
   EXPECT_EQ(Read_File_Bytes(c.work + "/greeter.log"), "cwd=" + c.work + "\n[my work/prog]\n");
 }
 

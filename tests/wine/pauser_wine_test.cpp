@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "judge_cases.h"
 #include "wine.h"
 
 namespace {
@@ -92,77 +93,29 @@ TEST(WinePauser, AProgramEndedForARebuildSaysSo) {
                                        "\n") + Pause_Wine());
 }
 
-// Correct, wrong, white space only and no answer, read from standard
-// input and from the files of freopen; then a freopen of other names.
-TEST(WinePauser, JudgesTheSampleCases) {
-  Window w;
-  for (auto f : std::vector<std::pair<std::string, std::string>>{{"prog.in", "1 2\n"},
-                                                                 {"prog.ans", "1 2\r\n\r\n"},
-                                                                 {"prog1.in", "1 2\n"},
-                                                                 {"prog1.out", "1 3\n"},
-                                                                 {"prog_2.IN", "1  2\n"},
-                                                                 {"prog_2.ans", "1 2\n"},
-                                                                 {"prog3.in", "三\n"},
-                                                                 {"prog.out", "not an answer\n"}})
-    Write_File_Bytes(w.work + "/" + f.first, f.second);
-  std::string judged = std::string("找到 4 组样例，逐一运行并评测（每组 CPU 时间限 1 秒）：\n") +
-                       "样例 1（prog.in）：正确。" + CASE_FIGURES + "\n" +
-                       "样例 2（prog1.in）：答案错误。" + CASE_FIGURES +
-                       "\n  第 1 行\n  期望：1 3\n  实际：1 2\n" +
-                       "样例 3（prog_2.IN）：格式不同。" + CASE_FIGURES +
-                       "\n  第 1 行\n  期望：1 2\n  实际：1  2\n" +
-                       "样例 4（prog3.in）：没有答案，输出如下。" + CASE_FIGURES + "\n三\n" + RULE +
-                       "4 组样例：1 组正确，1 组答案错误，1 组格式不同，1 组没有答案\n" + KEYS;
-  for (auto env : std::vector<std::vector<std::pair<std::string, std::string>>>{
-           {{"GREETER_ECHO", "1"}}, {{"GREETER_ECHO", "1"}, {"GREETER_FREOPEN", "prog"}}}) {
-    Result r = w.Run(env);
-    EXPECT_EQ(Fixed_Case_Figures(r.out), Crlf(judged)) << env.size();
-    EXPECT_EQ(r.status, 1);
-  }
-  // The student's own files are as they were.
-  EXPECT_EQ(Read_File_Bytes(w.work + "/prog.out"), "not an answer\n");
-  EXPECT_FALSE(Exists(w.work + "/greeter.log"));
-
-  Result r = w.Run({{"GREETER_ECHO", "1"}, {"GREETER_FREOPEN", "other"}});
-  EXPECT_NE(Fixed_Case_Figures(r.out)
-                .find(Crlf("样例 1（prog.in）：答案错误。" + std::string(CASE_FIGURES) +
-                           "\n  第 1 行\n  期望：1 2\n  实际：（没有这一行）\n"
-                           "  提示：程序没有输出，但写了文件 greeter.log、other.out。"
-                      "若用 freopen 读写文件，文件名须是 prog.in 和 prog.out。\n")),
-            std::string::npos)
-      << r.out;
+Judge_Runner Judge(Window& w) {
+  return {[&w](std::string name, std::string bytes) { Write_File_Bytes(w.work + "/" + name, bytes); },
+          [&w](std::string name) { return Read_File_Bytes(w.work + "/" + name); },
+          [&w](std::string name) { return Exists(w.work + "/" + name); },
+          [&w](Judge_Env env, std::string input) { return w.Run(env, input); },
+          Crlf,
+          AGAIN,
+          Pause_Wine()};
 }
 
-// A crash, a time-out and too much output, each ended and named; Enter
-// then runs the program on the keyboard.
+// The Linux suite's cases, and Windows' own crash.
+TEST(WinePauser, JudgesTheSampleCases) {
+  Window w;
+  Judges_The_Sample_Cases(Judge(w));
+}
+
 TEST(WinePauser, CrashTimeOutAndTooMuchOutput) {
   Window w;
-  Write_File_Bytes(w.work + "/prog.in", "");
-  Write_File_Bytes(w.work + "/prog.ans", "你好，来自 greeter\n");
-  struct Case {
-    std::string variable, value, verdict, detail, lines;
-  };
-  for (const Case& c :
-       {Case{"GREETER_CRASH", "segv", "运行错误", "",
-             "  程序异常终止，返回值为 3221225477（0xC0000005，访问冲突）。\n"
-             "  提示：多半是数组越界、空指针，或用了已释放的内存。\n"},
-        Case{"GREETER_BUSY", "30", "超时", "（CPU 时间超过 1 秒）", ""},
-        Case{"GREETER_FLOOD", "200", "输出过多", "（超过 1.0 MiB，已终止）", ""}}) {
-    Result r = w.Run({{c.variable, c.value}});
-    std::size_t at = r.out.find("样例 1");
-    ASSERT_NE(at, std::string::npos) << r.out;
-    EXPECT_EQ(Fixed_Case_Figures(Busy_As_Cpu(r.out.substr(at))),
-              Crlf("样例 1（prog.in）：" + c.verdict + c.detail + "。" + CASE_FIGURES + "\n" + c.lines +
-                   RULE + "1 组样例：1 组" + c.verdict + "\n" + KEYS))
-        << c.variable;
-    EXPECT_EQ(r.status, 1);
-  }
-  Result r = w.Run({}, "\n");
-  EXPECT_EQ(Fixed_Case_Figures(r.out),
-            Crlf(HEAD + "样例 1（prog.in）：正确。" + CASE_FIGURES + "\n" + RULE +
-                 "1 组样例：1 组正确\n" + KEYS + AGAIN + "你好，来自 greeter\n\n" + RULE +
-                 "程序已结束，返回值为 0。" + PAUSER_FIGURES + "\n") + Pause_Wine());
-  EXPECT_EQ(r.status, 0);
+  std::vector<Judge_Ending> endings = Shared_Judge_Endings();
+  endings.push_back({"GREETER_CRASH", "segv", "运行错误", "",
+                     "  程序异常终止，返回值为 3221225477（0xC0000005，访问冲突）。\n"
+                     "  提示：多半是数组越界、空指针，或用了已释放的内存。\n"});
+  Ends_And_Names_Each_Case(Judge(w), endings);
 }
 
 }  // namespace
