@@ -91,11 +91,8 @@ const Rule_Text RULES[] = {
      {"检查上面函数的 { } 是否配对；函数要一个一个地写，不能套在别的函数里。"}},
     {"unclosed_paren", Rule_For::error, "^expected (?:';'|',' or ';'|'\\)'|primary-expression) before",
      Look::unclosed_paren,
-     {"第 {line} 行的左括号 ( 比右括号 ) 多 {open} 个。"},
-     {"补上缺少的 )，或删掉多余的 (。"}},
-    {"missing_paren", Rule_For::error, "^expected '\\)' (?:before|at end of input)", Look::none,
-     {"这里少了右括号 )。"},
-     {"补上 )，让每个 ( 都有配对的 )。"}},
+     {"第 {line} 行的这个左括号 ( 到这里还没有配对的右括号 )。"},
+     {"在该结束的地方补上 )，或删掉多余的 (。"}},
     {"missing_semicolon", Rule_For::error,
      "^expected (?:';'|',' or ';') before '(?!\\))|^expected initializer before|"
      "^expected ';' at end of member declaration",
@@ -409,14 +406,59 @@ bool Look_Wide_Any(const Source& src, Where& w, Values& v) {
   return true;
 }
 
-int Open_Parens(const std::string& code) {
-  return static_cast<int>(std::count(code.begin(), code.end(), '(') - std::count(code.begin(), code.end(), ')'));
+// The byte of line at display column col (past the end: its size).
+std::size_t Byte_At(const std::string& line, int col) {
+  std::size_t i = 0;
+  while (i < line.size() && Display_Column(line, i) < col) {
+    std::size_t len;
+    i += Decode(line, i, len) ? len : 1;
+  }
+  return i;
+}
+
+struct Spot {
+  int line;
+  std::size_t at;
+};
+
+// A "(" still open where GCC stopped: looking back from (line, at) to the
+// "{" or "}" that began the statement, and found unclosed to the end of
+// that line too (so "f(1 2)" is no unclosed parenthesis).
+bool Unclosed_Paren(const Source& src, int line, std::size_t at, Spot& open) {
+  int depth = 0;
+  bool found = false;
+  for (int l = line; l >= 1 && l > line - 50 && !found; --l) {
+    const std::string& code = src.code[l - 1];
+    std::size_t i = l == line ? std::min(at, code.size()) : code.size();
+    while (i-- > 0) {
+      char c = code[i];
+      if (c == ')') ++depth;
+      if (c == '(' && depth-- == 0) {
+        open = {l, i};
+        found = true;
+        break;
+      }
+      if ((c == '{' || c == '}') && depth == 0) return false;
+    }
+  }
+  if (!found) return false;
+  int balance = 0;
+  for (int l = open.line; l <= line; ++l)
+    for (std::size_t i = l == open.line ? open.at : 0; i < src.code[l - 1].size(); ++i)
+      balance += src.code[l - 1][i] == '(' ? 1 : src.code[l - 1][i] == ')' ? -1 : 0;
+  return balance > 0;
+}
+
+bool Unclosed_At(const Source& src, const Where& w, Spot& open) {
+  return Unclosed_Paren(src, w.line, Byte_At(src.lines[w.line - 1], w.column), open);
 }
 
 // The statement that lacks its ";": GCC 8 and later point just after it;
 // older ones, and some messages, at the first token of the next line.
 bool Look_Statement_End(const Source& src, Where& w, Values& v) {
   if (!w.known || w.from_header || !Has_Line(src, w.line)) return false;
+  Spot open;
+  if (Unclosed_At(src, w, open)) return false;  // an unclosed "(" explains it better
   const std::string& code = src.code[w.line - 1];
   std::size_t first = code.find_first_not_of(" \t");
   int line = w.line;
@@ -426,7 +468,6 @@ bool Look_Statement_End(const Source& src, Where& w, Values& v) {
     v["reported"] = std::to_string(w.line);
   }
   const std::string& lacking = src.code[line - 1];
-  if (Open_Parens(lacking) > 0) return false;  // an unclosed "(" explains it better
   v["line"] = std::to_string(line);
   Point_At(src, w, line, lacking.find_last_not_of(" \t") + 1);
   return true;
@@ -434,10 +475,10 @@ bool Look_Statement_End(const Source& src, Where& w, Values& v) {
 
 bool Look_Unclosed_Paren(const Source& src, Where& w, Values& v) {
   if (!w.known || w.from_header || !Has_Line(src, w.line)) return false;
-  int open = Open_Parens(src.code[w.line - 1]);
-  if (open <= 0) return false;
-  v["open"] = std::to_string(open);
-  v["line"] = std::to_string(w.line);
+  Spot open;
+  if (!Unclosed_At(src, w, open)) return false;
+  v["line"] = std::to_string(open.line);
+  Point_At(src, w, open.line, open.at);
   return true;
 }
 

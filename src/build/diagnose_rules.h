@@ -18,7 +18,7 @@ enum class Look {
   wide_punct,      // a full-width punctuation mark in the code of the line or the one before
   wide_any,        // the first character outside ASCII in the code of the line
   statement_end,   // the line that lacks its ";" (GCC may report the next one)
-  unclosed_paren,  // more "(" than ")" in the code of the line
+  unclosed_paren,  // a "(" of the statement still open where GCC stopped
   std_header,      // the header that declares a name of the standard library
   include_line,    // the line is an #include
 };
