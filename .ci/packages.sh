@@ -16,6 +16,7 @@ test_packages=(
   g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64  # Windows cross build, its imports
   wine64 wine                                           # Wine suite
   nsis                                                  # Windows installer
+  cmark-gfm                                             # the guide as a web page (packages)
   libbenchmark-dev                                      # benchmarks (bench/, built on request)
 )
 

@@ -1,12 +1,13 @@
-// The two command lines whose cost the user waits for: the compile line
-// ("cmd /c" and its word splitting, then g++) and the same-terminal
-// launch ("start"), each against the same program started directly.
+// The two requests whose cost the user waits for: the compile (the
+// options split, then g++) and the same-terminal launch, each against
+// the same program started directly.
 // The two ways take turns, and the order flips every pair, so that a
 // change in the machine's load falls on both.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,8 +15,8 @@
 #include <unistd.h>
 
 #include "bench_util.h"
-#include "build/commands.h"
-#include "platform/command.h"
+#include "build/exe_path.h"
+#include "platform/requests.h"
 
 namespace {
 
@@ -23,9 +24,9 @@ using bench::Clock;
 
 const std::string GXX = "/usr/bin/g++";
 
-double Time_Of_System(const std::string& t, int& status) {
+double Time_Of_Request(const std::function<int()>& request, int& status) {
   Clock::time_point t0 = Clock::now();
-  status = platform::system(t);
+  status = request();
   return bench::Seconds(Clock::now() - t0);
 }
 
@@ -38,7 +39,7 @@ double Time_Of_Direct(const std::vector<std::string>& argv, int& status) {
   return bench::Seconds(Clock::now() - t0);
 }
 
-void Alternate(benchmark::State& state, const std::string& line,
+void Alternate(benchmark::State& state, const std::function<int()>& request,
                const std::vector<std::string>& argv) {
   int null = open("/dev/null", O_WRONLY | O_CLOEXEC);
   int saved = bench::Redirect_Stdout(null);
@@ -50,11 +51,11 @@ void Alternate(benchmark::State& state, const std::string& line,
     int a = 0, b = 0;
     double ta, tb;
     if (pairs % 2 == 0) {
-      ta = Time_Of_System(line, a);
+      ta = Time_Of_Request(request, a);
       tb = Time_Of_Direct(argv, b);
     } else {
       tb = Time_Of_Direct(argv, b);
-      ta = Time_Of_System(line, a);
+      ta = Time_Of_Request(request, a);
     }
     ok = ok && a == 0 && b == 0;
     velder += ta;
@@ -79,9 +80,12 @@ void BM_Compile_Path(benchmark::State& state) {
   std::string dir = bench::Make_Temp_Dir();
   std::string src = dir + "/hello.cpp", exe = Exe_Path(src);
   std::ofstream(src) << "#include <iostream>\n\nint main() {\n  std::cout << \"Hello, world!\\n\";\n}\n";
-  // The line Run hands over with no options set.
-  std::string line = Compile_Command(GXX, "", exe, src);
-  Alternate(state, line, {GXX, "-g", "-o", exe, src});
+  // The request Run makes with no options set.
+  platform::Compile_Request r;
+  r.com_path = GXX;
+  r.epath = exe;
+  r.fpath = src;
+  Alternate(state, [r] { return platform::Compile(r); }, {GXX, "-g", "-o", exe, src});
   bench::Remove_Dir(dir);
 }
 BENCHMARK(BM_Compile_Path)->Iterations(25)->UseManualTime()->Unit(benchmark::kMillisecond);
@@ -89,8 +93,8 @@ BENCHMARK(BM_Compile_Path)->Iterations(25)->UseManualTime()->Unit(benchmark::kMi
 void BM_Launch_Path(benchmark::State& state) {
   bench::Same_Terminal_Environment();
   std::string dir = bench::Make_Temp_Dir();
-  std::string line = Direct_Launch_Command(dir + "/tiny.cpp", TINY_BIN);
-  Alternate(state, line, {TINY_BIN});
+  platform::Launch_Request r{"", TINY_BIN, dir + "/tiny.cpp"};
+  Alternate(state, [r] { return platform::Launch(r); }, {TINY_BIN});
   bench::Remove_Dir(dir);
 }
 BENCHMARK(BM_Launch_Path)->Iterations(400)->UseManualTime()->Unit(benchmark::kMicrosecond);

@@ -11,6 +11,28 @@ endif()
 file(GLOB VELDER_DOCS CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/docs/*.md)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md ${VELDER_DOCS} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
+# The Chinese guide as a web page too, beside its Markdown: rendered when
+# velder is built by cmark-gfm (GitHub's fork of the CommonMark reference
+# implementation, with tables), inside a page with its own small
+# stylesheet (cmake/guide.html.in) and nothing fetched from elsewhere.
+find_program(VELDER_CMARK cmark-gfm)
+set(VELDER_GUIDE_HTML ${CMAKE_BINARY_DIR}/package/guide-zh_CN.html)
+if(VELDER_CMARK)
+  set(guide_md ${PROJECT_SOURCE_DIR}/docs/guide-zh_CN.md)
+  add_custom_command(OUTPUT ${VELDER_GUIDE_HTML}
+    COMMAND ${CMAKE_COMMAND} -DCMARK=${VELDER_CMARK} -DIN=${guide_md}
+            -DTEMPLATE=${PROJECT_SOURCE_DIR}/cmake/guide.html.in -DOUT=${VELDER_GUIDE_HTML}
+            -P ${PROJECT_SOURCE_DIR}/cmake/guide_html.cmake
+    DEPENDS ${guide_md} ${PROJECT_SOURCE_DIR}/cmake/guide.html.in
+            ${PROJECT_SOURCE_DIR}/cmake/guide_html.cmake
+    COMMENT "Rendering the guide as a web page" VERBATIM)
+  add_custom_target(velder-guide ALL DEPENDS ${VELDER_GUIDE_HTML})
+  install(FILES ${VELDER_GUIDE_HTML} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+else()
+  message(STATUS "cmark-gfm not found: the guide is installed as Markdown only, without its "
+                 "web page; install cmark-gfm (the Debian package of that name) to make it")
+endif()
+
 set(CPACK_PACKAGE_NAME velder)
 set(CPACK_PACKAGE_VENDOR "Tarnwickshade")
 set(CPACK_PACKAGE_CONTACT "Tarnwickshade velder developers <velder@tarnwickshade.invalid>")
@@ -34,19 +56,25 @@ if(WIN32)
   endif()
   # The installer runs it to write the first settings file.
   install(TARGETS velder-setup RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  # The Chinese guide as a text file Notepad opens right on every
-  # Windows (an ASCII name: Wine keeps a shortcut's target in the ANSI
-  # code page only): UTF-8 with a byte-order mark and CR LF line ends (Notepad
-  # before Windows 10 1903 takes a file without the mark for the ANSI code
-  # page, and before 1809 shows no LF-only line breaks).
-  set(guide ${PROJECT_SOURCE_DIR}/docs/guide-zh_CN.md)
-  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${guide})
-  file(READ ${guide} text)
-  string(REPLACE "\r\n" "\n" text "${text}")
-  string(REPLACE "\n" "\r\n" text "${text}")
-  string(ASCII 239 187 191 bom)
-  file(WRITE ${CMAKE_BINARY_DIR}/package/guide-zh_CN.txt "${bom}${text}")
-  install(FILES ${CMAKE_BINARY_DIR}/package/guide-zh_CN.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  # The Start menu's link to the guide opens the web page in the default
+  # browser. Without cmark-gfm it opens a text copy in Notepad instead:
+  # UTF-8 with a byte-order mark and CR LF line ends (Notepad before
+  # Windows 10 1903 takes a file without the mark for the ANSI code page,
+  # and before 1809 shows no LF-only line breaks). Both have ASCII names:
+  # Wine keeps a shortcut's target in the ANSI code page only.
+  if(VELDER_CMARK)
+    set(CPACK_VELDER_GUIDE guide-zh_CN.html)
+  else()
+    set(guide ${PROJECT_SOURCE_DIR}/docs/guide-zh_CN.md)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${guide})
+    file(READ ${guide} text)
+    string(REPLACE "\r\n" "\n" text "${text}")
+    string(REPLACE "\n" "\r\n" text "${text}")
+    string(ASCII 239 187 191 bom)
+    file(WRITE ${CMAKE_BINARY_DIR}/package/guide-zh_CN.txt "${bom}${text}")
+    install(FILES ${CMAKE_BINARY_DIR}/package/guide-zh_CN.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
+    set(CPACK_VELDER_GUIDE guide-zh_CN.txt)
+  endif()
   set(CPACK_GENERATOR ZIP)
   set(CPACK_SYSTEM_NAME win64)
   set(CPACK_PACKAGE_FILE_NAME ${CPACK_PACKAGE_NAME}-${PROJECT_VERSION}-${CPACK_SYSTEM_NAME})

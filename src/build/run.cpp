@@ -4,12 +4,12 @@
 #include <string>
 #include <unordered_set>
 
-#include "build/commands.h"
+#include "build/exe_path.h"
 #include "build/encoding.h"
 #include "config/settings.h"
 #include "console/console.h"
 #include "paths/paths.h"
-#include "platform/command.h"
+#include "platform/requests.h"
 #include "platform/running.h"
 
 namespace {
@@ -44,12 +44,12 @@ void Warn_If_Not_Utf8(std::string fpath) {
         1);
 }
 
-// Compiles with t; true when the compiler reported success.
-bool Compile(std::string t, std::string fpath, std::string epath) {
-  End_If_Running(epath);
-  Warn_If_Not_Utf8(fpath);
+// Compiles the source; true when the compiler reported success.
+bool Compile_Step(platform::Compile_Request t) {
+  End_If_Running(t.epath);
+  Warn_If_Not_Utf8(t.fpath);
   Print("正在编译……", 1);
-  if (platform::system(t) != 0) {
+  if (platform::Compile(t) != 0) {
     Print("编译失败！", 2);
     return false;
   }
@@ -58,16 +58,15 @@ bool Compile(std::string t, std::string fpath, std::string epath) {
 }
 
 void Launch(std::string fpath, std::string epath) {
-  std::string t;
+  platform::Launch_Request t{"", epath, fpath};
   if (Isfile(CON_PATH)) {
     Print("正在通过 ConsolePauser 启动程序……", 1);
-    t = Pauser_Launch_Command(CON_PATH, epath);
+    t.con_path = CON_PATH;
   } else {
     Print("ConsolePauser 路径无效。即将直接启动程序。", 1);
-    t = Direct_Launch_Command(fpath, epath);
   }
   // A launch that did not happen must not be reported as one.
-  if (platform::system(t) == 0)
+  if (platform::Launch(t) == 0)
     Print("启动成功！", 1);
   else
     Print("启动失败！", 1);
@@ -86,7 +85,11 @@ void Run() {
     Pause();
     return;
   }
-  std::string t = Compile_Command(COM_PATH, COM_SETTINGS, epath, fpath);
+  platform::Compile_Request t;
+  t.com_path = COM_PATH;
+  t.com_settings = COM_SETTINGS;
+  t.epath = epath;
+  t.fpath = fpath;
   bool ncom = true;
   if (!Isfile(epath)) {
     Print("未找到对应程序的 exe 文件，自动编译。", 1);
@@ -95,7 +98,7 @@ void Run() {
     ncom = Yes();
     if (!ncom) Print("跳过编译。", 1);
   }
-  if (ncom && !Compile(t, fpath, epath)) {
+  if (ncom && !Compile_Step(t)) {
     Pause();
     return;
   }

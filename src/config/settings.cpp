@@ -4,17 +4,16 @@
 #include <iostream>
 #include <system_error>
 
-#include "platform/command.h"
+#include "platform/requests.h"
 #include "platform/console.h"
 #include "platform/files.h"
 
 std::string COM_PATH;
 std::string CON_PATH;
 std::string COM_SETTINGS;
+const std::string SETTINGS = "velder_data.sg";
 
 namespace {
-
-const std::string SETTINGS = "velder_data.sg";
 
 // The settings as the messages name them, in the file's order.
 const char* const NAMES[3] = {"编译器路径", "ConsolePauser 路径", "编译选项"};
@@ -60,7 +59,7 @@ void Load_Settings(std::string content) {
 
 void Init() {
   platform::Init_Console();
-  platform::system("title Velder");
+  platform::Set_Title("Velder");
   unread = false;
   if (!Is_Regular_File(SETTINGS)) return;
   // Only the three lines used are read, however long the file.

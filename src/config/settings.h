@@ -9,6 +9,9 @@ extern std::string COM_PATH;      // the compiler
 extern std::string CON_PATH;      // the pauser
 extern std::string COM_SETTINGS;  // extra compiler options
 
+// The settings file's name, in the working directory.
+extern const std::string SETTINGS;
+
 // The longest value the settings file keeps: longer than any path or
 // command line a system takes. A longer line is not loaded, so that what
 // a start costs does not depend on what the file holds.

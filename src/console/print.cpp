@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "console/console.h"
-#include "platform/command.h"
+#include "platform/requests.h"
 #include "platform/sleep.h"
 
 namespace {
@@ -61,6 +61,6 @@ void Print_Page(int indent, std::string title, std::vector<std::string> options)
   for (std::size_t i = 0; i < options.size(); ++i) Print(options[i], i + 1 < options.size() ? 1 : 2);
 }
 
-void Cls() { platform::system("cls"); }
+void Cls() { platform::Clear_Screen(); }
 
-void Pause() { platform::system("pause"); }
+void Pause() { platform::Pause_For_Key(); }

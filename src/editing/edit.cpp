@@ -5,7 +5,7 @@
 
 #include "console/console.h"
 #include "paths/paths.h"
-#include "platform/command.h"
+#include "platform/requests.h"
 #include "platform/files.h"
 
 namespace {
@@ -66,7 +66,6 @@ void Open_File() {
   Print("请输入想要打开的文件的完整目录：", 1);
   std::string fpath = Read_File_Path("cpp");
   Put("\n打开成功！请在弹出的窗口内编写代码，编写完成后保存。\n\n");
-  std::string t = "notepad.exe " + Change(fpath);
-  platform::system(t);
+  platform::Open_Editor(fpath);
   Pause();
 }

@@ -17,10 +17,26 @@ std::string Rewritten_Character(std::string s) {
 
 namespace {
 
+bool Is_Separator(char c) { return !platform::Is_Plain_Name(std::string(1, c)); }
+
+// Typing the path again cannot help when the entry exists: only a new
+// name can, so the message names the file or folder to rename.
 std::string Rewritten_Message(const std::string& ans) {
   std::string c = Rewritten_Character(ans);
   if (c.empty()) return "";
-  return "路径含有“" + c + "”，会被 cmd.exe 改写（当作变量展开），请重新输入。";
+  std::filesystem::path p;
+  std::error_code ec;
+  std::filesystem::file_status st;
+  if (platform::Native_Path_As_Typed(ans, p)) st = std::filesystem::status(p, ec);
+  if (ec || !std::filesystem::exists(st))
+    return "路径含有“" + c + "”，会被 cmd.exe 改写（当作变量展开），请重新输入。";
+  // The name, one part of the path, that holds the character.
+  std::size_t begin = ans.find(c), end = begin;
+  while (begin > 0 && !Is_Separator(ans[begin - 1])) --begin;
+  while (end < ans.size() && !Is_Separator(ans[end])) ++end;
+  bool file = end == ans.size() && std::filesystem::is_regular_file(st);
+  return (file ? "文件名“" : "文件夹名“") + ans.substr(begin, end - begin) + "”含有“" + c +
+         "”，会被 cmd.exe 改写（当作变量展开）。请先给它改名，去掉“" + c + "”，再输入新的路径。";
 }
 
 }  // namespace

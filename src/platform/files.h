@@ -26,6 +26,12 @@ std::size_t Uncarried_At(std::string s);
 // are the path.
 bool Native_Path(std::string s, std::filesystem::path& p);
 
+// The path named by a UTF-8 line as Native_Path makes it, but whatever
+// characters it holds: only to tell a user that an entry which no
+// command line can name does exist. False for a line that is not valid
+// UTF-8 on Windows.
+bool Native_Path_As_Typed(std::string s, std::filesystem::path& p);
+
 // What joins a directory and a name: "/" on POSIX, "\\" on Windows.
 std::string Separator();
 

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/requests.h"
+
 namespace platform {
 
 struct Process_Spec {
@@ -28,6 +30,10 @@ struct Process_Spec {
   // process's, so that none opens even when this process has no console
   // of its own (velder-setup under the installer).
   bool foreground = true;
+  std::vector<Env_Change> env;  // its environment: this process's, changed so
+  // Its standard output and error through one pipe, handed over as they
+  // arrive; empty: inherited (or output above).
+  Output_Sink on_output;
   double cpu_limit = 0;         // seconds of CPU time, then it is ended; 0: none
   double wall_limit = 0;        // seconds from its start, then it is ended; 0: none
   long long output_limit = 0;   // bytes it may write to files, then it is ended; 0: none

@@ -13,8 +13,15 @@ namespace platform {
 // Always 0 on POSIX.
 int Running_Copies(std::string path);
 
-// Ends every process running the program file path and waits for them
-// to be gone, a few seconds at most. True when none runs it any more.
+// The exit code End_Running_Copies gives the programs it ends, so that
+// the pauser that ran one can say velder ended it. With the customer bit
+// of a Windows status set, it is no code the system gives, and no value a
+// program's main returns by chance.
+constexpr unsigned long ENDED_FOR_REBUILD = 0xE0564C52;
+
+// Ends every process running the program file path (exit code
+// ENDED_FOR_REBUILD) and waits for them to be gone, a few seconds at
+// most. True when none runs it any more.
 bool End_Running_Copies(std::string path);
 
 }  // namespace platform

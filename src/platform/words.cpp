@@ -65,39 +65,13 @@ std::vector<std::string> Split_Texts(std::string t) {
   return texts;
 }
 
-Word First_Word(const std::string& t, std::size_t& pos) {
-  Word w;
-  bool in_quotes = false;
-  while (pos < t.size() && Blank(t[pos])) ++pos;
-  for (; pos < t.size() && (in_quotes || !Blank(t[pos])); ++pos) {
-    if (t[pos] == '"') {
-      in_quotes = !in_quotes;
-      w.quoted = true;
-    } else {
-      w.text += t[pos];
-    }
-  }
-  return w;
-}
-
-std::vector<std::string> Split_Command_Line(std::string t) {
-  std::vector<std::string> argv;
-  std::size_t i = 0;
-  Word program = First_Word(t, i);
-  if (program.text.empty() && !program.quoted) return argv;
-  argv.push_back(program.text);
-  for (;;) {
+std::vector<std::string> Split_Arguments(std::string t) {
+  std::vector<std::string> args;
+  for (std::size_t i = 0;;) {
     while (i < t.size() && Blank(t[i])) ++i;
-    if (i == t.size()) return argv;
-    argv.push_back(Argument(t, i));
+    if (i == t.size()) return args;
+    args.push_back(Argument(t, i));
   }
-}
-
-std::string Strip_Outer_Quotes(std::string t) {
-  if (t.empty() || t[0] != '"' || std::count(t.begin(), t.end(), '"') <= 2) return t;
-  t.erase(0, 1);
-  t.erase(t.rfind('"'), 1);
-  return t;
 }
 
 Cmd_Change Cmd_Change_Of(char c) {

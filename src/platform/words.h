@@ -1,6 +1,6 @@
-// How the command lines the program builds are read into words where no
-// cmd.exe reads them (the POSIX command layer), and the rules of cmd.exe
-// that matter on Windows as well. No shell ever sees user text.
+// How texts are split into words where no cmd.exe reads them (the
+// editor variables, the compile options on POSIX), and the rules of
+// cmd.exe that matter on Windows. No shell ever sees user text.
 #pragma once
 
 #include <string>
@@ -22,11 +22,9 @@ std::vector<Word> Split_Words(std::string t);
 // The texts of Split_Words(t).
 std::vector<std::string> Split_Texts(std::string t);
 
-// A program's command line as a Windows program's C runtime splits it
-// into argv, so that one settings file means the same arguments on every
-// platform. The first word is the program's name: double quotes group
-// and are removed, nothing else is special. Each later word follows the
-// rules the runtime documents:
+// The compile options as a Windows program's C runtime splits the
+// arguments after its name, so that one settings file means the same
+// arguments on every platform. The rules the runtime documents:
 // - spaces and tabs outside double quotes separate words;
 // - 2n backslashes and a double quote give n backslashes, and the quote
 //   opens or closes a quoted part;
@@ -37,16 +35,7 @@ std::vector<std::string> Split_Texts(std::string t);
 //   and the part goes on;
 // - a quoted part left open runs to the end.
 // %, ^, &, |, <, > are ordinary characters: only cmd.exe acts on them.
-std::vector<std::string> Split_Command_Line(std::string t);
-
-// The first word of t from pos on, by the rule for a program's name
-// (blanks before it skipped); pos is left just past it.
-Word First_Word(const std::string& t, std::size_t& pos);
-
-// The rule cmd.exe applies to the text after "/c": when it begins with a
-// double quote and holds more than two, its first and its last double
-// quote are removed.
-std::string Strip_Outer_Quotes(std::string t);
+std::vector<std::string> Split_Arguments(std::string t);
 
 // What cmd.exe does with a character of its line even between double
 // quotes, so that the text there does not reach a program as written:

@@ -1,5 +1,5 @@
-// The POSIX stand-ins for "cmd /c" and "start", through the command layer
-// as velder calls it: words, statuses, and where programs are found.
+// The compile and launch requests on POSIX, through the request layer as
+// velder makes them: words, statuses, and where programs are found.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,79 +7,79 @@
 
 namespace {
 
-Options Commands(const Temp_Dir& d, std::vector<std::string> lines) {
+// Each request's fields are lines of standard input.
+Options Requests(const Temp_Dir& d, std::vector<std::string> names) {
   Options o = In(d.path());
   o.program = Helper("run_command");
-  o.args = lines;
+  o.args = names;
   o.unset = {"TMUX", "DISPLAY", "WAYLAND_DISPLAY"};
   return o;
 }
 
+std::string Lines(std::vector<std::string> fields) {
+  std::string s;
+  for (const std::string& f : fields) s += f + "\n";
+  return s;
+}
+
 const std::string GREETER = Helper("greeter");
 
-TEST(CmdC, QuoteRuleThenWordsThenTheExitStatus) {
+// The options split as a Windows program's runtime splits them, then
+// "-g -o", the executable and the source; the status is the compiler's.
+TEST(CompileRequest, OptionsSplitThenThePathsThenTheExitStatus) {
   Temp_Dir d;
-  Options o = Commands(d, {"cmd /c\"\"" + GREETER + "\" -a \"b c\" $x;y `z` \"\"\"",
-                           "cmd /c  \t\"\"" + GREETER + "\" 1\""});
+  Options o = Requests(d, {"compile", "compile"});
   o.env = {{"GREETER_STATUS", "7"}};
-  Result r = Run_Piped(o, "");
-  EXPECT_EQ(r.out, "你好，来自 greeter [-a] [b c] [$x;y] [`z`] []\n你好，来自 greeter [1]\n");
+  Result r = Run_Piped(o, Lines({GREETER, "-a \"b c\" $x;y `z` \"\"", "a b.exe", "-s.cpp",  //
+                                 GREETER, "", "e", "f"}));
+  EXPECT_EQ(r.out,
+            "你好，来自 greeter [-a] [b c] [$x;y] [`z`] [] [-g] [-o] [a b.exe] [./-s.cpp]\n"
+            "你好，来自 greeter [-g] [-o] [e] [f]\n");
   EXPECT_EQ(r.status, 7);
 }
 
-TEST(CmdC, SignalsAndProgramsThatCannotStart) {
+TEST(CompileRequest, SignalsAndCompilersThatCannotStart) {
   Temp_Dir d;
-  Options o = Commands(d, {"cmd /c\"" + GREETER + "\""});
+  Options o = Requests(d, {"compile"});
   o.env = {{"GREETER_ABORT", "1"}};
-  EXPECT_EQ(Run_Piped(o, "").status, 134);
-  for (std::string line : {"cmd /c\"\"no-such-program\" x\"", "cmd /c", "cmd /c\"\"\"\""}) {
-    Result r = Run_Piped(Commands(d, {line}), "");
-    EXPECT_EQ(r.status, 127) << line;
-    EXPECT_NE(r.err, "") << line;
+  EXPECT_EQ(Run_Piped(o, Lines({GREETER, "", "e", "f"})).status, 134);
+  for (std::string com : {"no-such-program", ""}) {
+    Result r = Run_Piped(Requests(d, {"compile"}), Lines({com, "x", "e", "f"}));
+    EXPECT_EQ(r.status, 127) << com;
+    EXPECT_NE(r.err, "") << com;
   }
 }
 
-TEST(CmdC, ABareNameInTheWorkingDirectoryIsThatFile) {
+TEST(CompileRequest, ABareNameInTheWorkingDirectoryIsThatFile) {
   Temp_Dir d;
   Write_File_Bytes(d / "true", Read_File_Bytes(GREETER));
   chmod((d / "true").c_str(), 0755);
-  Result r = Run_Piped(Commands(d, {"cmd /c\"\"true\" x\""}), "");
-  EXPECT_EQ(r.out, "你好，来自 greeter [x]\n");  // not /usr/bin/true
+  Result r = Run_Piped(Requests(d, {"compile"}), Lines({"true", "x", "e", "f"}));
+  EXPECT_EQ(r.out, "你好，来自 greeter [x] [-g] [-o] [e] [f]\n");  // not /usr/bin/true
 }
 
-TEST(Start, TitleOnlyWhenTheFirstWordIsQuoted) {
+// In this terminal, with no window to be had: the pauser gets the
+// program as its one argument, a direct launch runs the program alone,
+// and the status says it started, whatever the program returned.
+TEST(LaunchRequest, ThePauserGetsTheProgramThatRunsAlone) {
   Temp_Dir d;
-  Options o = Commands(d, {"start \"my title\" \"" + GREETER + "\" a", "start " + GREETER + " b \"c d\"",
-                           "start \"\" " + GREETER});
+  Options o = Requests(d, {"launch", "launch"});
   o.env = {{"GREETER_STATUS", "9"}};
-  Result r = Run_Piped(o, "");
-  // In this terminal: started is 0, whatever the program returned.
-  EXPECT_EQ(r.out, "你好，来自 greeter [a]\n你好，来自 greeter [b] [c d]\n你好，来自 greeter\n");
+  Result r = Run_Piped(o, Lines({GREETER, "a \"b\".exe", "t.cpp", "", GREETER, "\"t\".cpp"}));
+  EXPECT_EQ(r.out, "你好，来自 greeter [a \"b\".exe]\n你好，来自 greeter\n");
   EXPECT_EQ(r.status, 0);
 }
 
-// After the title, the program and its arguments as its runtime would
-// split them on Windows; the title keeps its backslashes.
-TEST(Start, WordsSplitAsForTheCompileLine) {
-  Temp_Dir d;
-  Options o = Commands(d, {"start \"C:\\t\\\" \"" + GREETER + "\" \"a\\\"b\" c\\\\d \"e\"\"f\""});
-  Result r = Run_Piped(o, "");
-  EXPECT_EQ(r.out, "你好，来自 greeter [a\"b] [c\\\\d] [e\"f]\n");
-  EXPECT_EQ(r.status, 0);
-}
-
-TEST(Start, NothingToStartIsNotZero) {
+TEST(LaunchRequest, NothingToStartIsNotZero) {
   Temp_Dir d;
   Write_File_Bytes(d / "plain.exe", "text\n");
   mkdir((d / "dir.exe").c_str(), 0755);
-  std::vector<std::string> lines = {"start \"title\"", "start \"t\" missing.exe",
-                                    "start \"t\" plain.exe", "start \"t\" dir.exe",
-                                    "start \"t\" " + d / "missing"};
-  for (std::string line : lines) {
-    Result r = Run_Piped(Commands(d, {line}), "");
-    EXPECT_NE(r.status, 0) << line;
-    EXPECT_NE(r.err, "") << line;
-    EXPECT_EQ(r.out, "") << line;
+  std::vector<std::string> programs = {"", "missing.exe", "plain.exe", "dir.exe", d / "missing"};
+  for (std::string p : programs) {
+    Result r = Run_Piped(Requests(d, {"launch"}), Lines({"", p, "t.cpp"}));
+    EXPECT_NE(r.status, 0) << p;
+    EXPECT_NE(r.err, "") << p;
+    EXPECT_EQ(r.out, "") << p;
   }
 }
 

@@ -1,4 +1,4 @@
-// The POSIX command layer's terminal commands, in both terminal modes.
+// The screen requests on a POSIX terminal, in both terminal modes.
 #include <gtest/gtest.h>
 
 #include "harness.h"
@@ -15,14 +15,14 @@ Options Command(std::vector<std::string> args, std::string term) {
 }
 
 TEST(Commands, ThroughAPipe) {
-  Result r = Run_Piped(Command({"cls", "title Velder", "pause", "read"}, "xterm"), "next\n");
+  Result r = Run_Piped(Command({"cls", "title:Velder", "pause", "read"}, "xterm"), "next\n");
   // Not a terminal: a form feed, no title, the prompt without a wait.
   EXPECT_EQ(r.out, std::string("\f") + PAUSE_PROMPT + "\n[next]\n");
   EXPECT_EQ(r.status, 0);
 }
 
 TEST(Commands, OnASmartTerminal) {
-  Result r = Run_Pty(Command({"title Velder", "cls", "pause", "read"}, "xterm-256color"),
+  Result r = Run_Pty(Command({"title:Velder", "cls", "pause", "read"}, "xterm-256color"),
                      {{PAUSE_PROMPT, "k"}, {"\n", "line\r"}});
   // The key is neither echoed nor left for the next read.
   EXPECT_EQ(r.out, "\x1b]0;Velder\a" + Cls_Smart() + PAUSE_PROMPT + "\r\nline\r\n[line]\r\n");
@@ -31,7 +31,7 @@ TEST(Commands, OnASmartTerminal) {
 
 TEST(Commands, OnADumbOrUnnamedTerminal) {
   for (std::string term : {"dumb", ""}) {
-    Result r = Run_Pty(Command({"title Velder", "cls", "pause"}, term), {{PAUSE_PROMPT, "\r"}});
+    Result r = Run_Pty(Command({"title:Velder", "cls", "pause"}, term), {{PAUSE_PROMPT, "\r"}});
     EXPECT_EQ(r.out, std::string("\f") + PAUSE_PROMPT + "\r\n") << term;
   }
 }
@@ -44,7 +44,7 @@ TEST(Commands, TerminalModeIsBackAfterThePause) {
                        "\r\ncd\r\n[cd]\r\n");
 }
 
-TEST(Commands, UnknownLineRunsNothing) {
+TEST(Commands, UnknownRequestRunsNothing) {
   Result r = Run_Piped(Command({"rm -rf /"}, "dumb"), "");
   EXPECT_EQ(r.out, "");
   EXPECT_NE(r.err, "");

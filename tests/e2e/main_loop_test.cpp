@@ -4,6 +4,7 @@
 #include <sys/xattr.h>
 
 #include "harness.h"
+#include "main_loop_cases.h"
 
 namespace {
 
@@ -13,24 +14,15 @@ std::string Hidden_Attribute(const std::string& path) {
   return n > 0 ? std::string(v, n) : std::string();
 }
 
-TEST(MainLoop, FreshStartAndQuit) {
-  Temp_Dir d;
-  Result r = Run_Piped(In(d.path()), "4\n");
-  EXPECT_EQ(r.out, Cls_Dumb() + Main_Page_Text() + Cls_Dumb() + FAREWELL);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_GE(r.seconds, 2.5);
-  EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), "\r\n\r\n");
-  EXPECT_EQ(Hidden_Attribute(d / "velder_data.sg"), "0x2");
+TEST(MainLoop, Cases) {
+  Run_Main_Loop_Cases([](std::string cwd, std::string input) { return Run_Piped(In(cwd), input); },
+                      [](std::string s) { return s; }, Cls_Dumb());
 }
 
-TEST(MainLoop, InvalidChoicesKeepThePage) {
+TEST(MainLoop, TheSettingsFileIsHidden) {
   Temp_Dir d;
-  Result r = Run_Piped(In(d.path()), "5\n0\na\n\n 1\n１\n0000000004\n004\n");
-  EXPECT_EQ(r.out, Cls_Dumb() + Main_Page_Text() + RANGE_MESSAGE + RANGE_MESSAGE + DIGIT_MESSAGE +
-                       RANGE_MESSAGE + DIGIT_MESSAGE + DIGIT_MESSAGE + RANGE_MESSAGE + Cls_Dumb() +
-                       FAREWELL);
-  EXPECT_EQ(r.status, 0);
+  ASSERT_EQ(Run_Piped(In(d.path()), "4\n").status, 0);
+  EXPECT_EQ(Hidden_Attribute(d / "velder_data.sg"), "0x2");
 }
 
 TEST(MainLoop, CrLfAnswersWork) {
@@ -38,29 +30,6 @@ TEST(MainLoop, CrLfAnswersWork) {
   Result r = Run_Piped(In(d.path()), "4\r\n");
   EXPECT_EQ(r.out, Cls_Dumb() + Main_Page_Text() + Cls_Dumb() + FAREWELL);
   EXPECT_EQ(r.status, 0);
-}
-
-TEST(MainLoop, EndOfInputAtTheMenuEndsWithoutSaving) {
-  for (std::string input : {"", "7\n", "x"}) {
-    Temp_Dir d;
-    Write_File_Bytes(d / "velder_data.sg", "a\r\nb\r\nc");
-    Result r = Run_Piped(In(d.path()), input);
-    std::string expected = Cls_Dumb() + Main_Page_Text();
-    if (input == "7\n") expected += RANGE_MESSAGE;
-    if (input == "x") expected += DIGIT_MESSAGE;
-    EXPECT_EQ(r.out, expected) << input;
-    EXPECT_EQ(r.status, 1);
-    EXPECT_NE(r.err, "");
-    EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), "a\r\nb\r\nc");
-  }
-}
-
-TEST(MainLoop, SettingsAreLoadedAndWrittenBackWithCrLf) {
-  Temp_Dir d;
-  Write_File_Bytes(d / "velder_data.sg", "/usr/bin/g++\nC:\\p p\\pauser.exe\n-O2\nextra\nlines\n");
-  Result r = Run_Piped(In(d.path()), "4\n");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), "/usr/bin/g++\r\nC:\\p p\\pauser.exe\r\n-O2");
 }
 
 TEST(MainLoop, SmartTerminal) {

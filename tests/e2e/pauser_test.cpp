@@ -181,7 +181,7 @@ TEST(Pauser, OnATerminalItWaitsForOneKey) {
   Options o = Pauser(d, {Helper("greeter")});
   o.env = {{"TERM", "xterm"}};
   Result r = Run_Pty(o, {{PAUSE_PROMPT, "q"}});
-  EXPECT_EQ(Fixed_Figures(r.out), Onlcr("你好，来自 greeter\n" + RULE + "程序已结束，返回值为 0。" +
+  EXPECT_EQ(Fixed_Figures(r.out), "\x1b]0;greeter\a" + Onlcr("你好，来自 greeter\n" + RULE + "程序已结束，返回值为 0。" +
                                         std::string(PAUSER_FIGURES) + "\n") +
                                       PAUSE_PROMPT + "\r\n");
   EXPECT_EQ(r.status, 0);
@@ -196,10 +196,31 @@ TEST(Pauser, KeysTypedDuringTheRunDoNotEndThePause) {
   o.env = {{"TERM", "xterm"}, {"GREETER_SLEEP", "1"}};
   Result r = Run_Pty(o, {{"你好，来自 greeter\r\n", "abc\r"}, {PAUSE_PROMPT, "q", true, 1.5}});
   EXPECT_GE(r.seconds, 2.5) << r.out;
-  EXPECT_EQ(Fixed_Figures(r.out), Onlcr("你好，来自 greeter\nabc\n" + RULE +
+  EXPECT_EQ(Fixed_Figures(r.out), "\x1b]0;greeter\a" + Onlcr("你好，来自 greeter\nabc\n" + RULE +
                                         "程序已结束，返回值为 0。" + PAUSER_FIGURES + "\n") +
                                       PAUSE_PROMPT + "\r\n");
   EXPECT_EQ(r.status, 0);
+}
+
+// The terminal's title names the program, once, before it runs; never
+// on a terminal without escape sequences, and never with the controls a
+// file name may hold, which would reach the terminal as sequences of
+// their own.
+TEST(Pauser, TitlesTheTerminalWithTheProgramsFileName) {
+  struct Case {
+    std::string name, term, title;
+  } cases[] = {{"你好 prog", "xterm", "\x1b]0;你好 prog\a"},
+               {"a\x1b]2;x\x07" "b\xc2\x9b" "c", "xterm-256color", "\x1b]0;a]2;xbc\a"},
+               {"prog", "dumb", ""}};
+  for (const Case& c : cases) {
+    Temp_Dir d;
+    Write_File_Bytes(d / c.name, Read_File_Bytes(Helper("greeter")));
+    chmod((d / c.name).c_str(), 0755);
+    Options o = Pauser(d, {d / c.name});
+    o.env = {{"TERM", c.term}};
+    Result r = Run_Pty(o, {{PAUSE_PROMPT, "q"}});
+    EXPECT_EQ(r.out.substr(0, r.out.find("你好，来自")), c.title) << c.term;
+  }
 }
 
 }  // namespace
@@ -207,6 +228,7 @@ TEST(Pauser, KeysTypedDuringTheRunDoNotEndThePause) {
 namespace {
 
 const std::string KEYS = "按 Enter 键用键盘输入再运行一次，按其他键结束……\n";
+const std::string AGAIN = "程序将再运行一次，从键盘读入；要结束输入，请在一行的开头按 Ctrl+D。\n";
 
 // The greeter as prog in a folder of its own, with sample cases beside it.
 struct Cases {
@@ -291,7 +313,7 @@ TEST(PauserJudge, CrashTimeOutAndTooMuchOutput) {
   EXPECT_EQ(Fixed_Case_Figures(r.out),
             "找到 1 组样例，逐一运行并评测（每组 CPU 时间限 1 秒）：\n样例 1（prog.in）：正确。" +
                 std::string(CASE_FIGURES) + "\n" + RULE.substr(1) + "1 组样例：1 组正确\n" + KEYS +
-                "你好，来自 greeter\n" + RULE + "程序已结束，返回值为 0。" + PAUSER_FIGURES + "\n" +
+                AGAIN + "你好，来自 greeter\n" + RULE + "程序已结束，返回值为 0。" + PAUSER_FIGURES + "\n" +
                 PAUSE_PROMPT + "\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(Read_File_Bytes(c.work + "/greeter.log"), "cwd=" + c.work + "\n[my work/prog]\n");
@@ -309,7 +331,9 @@ TEST(PauserJudge, OnATerminalEnterRunsItAgain) {
   Options o = Pauser(c.d, {"my work/prog"});
   o.env = {{"TERM", "xterm"}};
   Result r = Run_Pty(o, {{prompt, "\r", true}, {PAUSE_PROMPT, "q", true}});
-  EXPECT_NE(r.out.find(prompt + "\r\n你好，来自 greeter\r\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(prompt + "\r\n" + Onlcr(AGAIN) + "你好，来自 greeter\r\n"), std::string::npos)
+      << r.out;
+  EXPECT_EQ(r.out.find("\x1b]0;prog\a"), 0u) << r.out;
   EXPECT_EQ(r.status, 0);
   r = Run_Pty(o, {{prompt, "x", true}});
   EXPECT_EQ(r.out.substr(r.out.size() - prompt.size() - 2), prompt + "\r\n") << r.out;

@@ -30,6 +30,14 @@ Options Setup_Run(const Temp_Dir& d, std::vector<std::string> args, std::string 
   return o;
 }
 
+// The report for the installer's finish page, UTF-16LE read back as UTF-8.
+std::string Report(const Temp_Dir& d) {
+  Options o = In(d.path());
+  o.program = "/usr/bin/iconv";
+  o.args = {"-f", "UTF-16LE", "-t", "UTF-8", d / "report"};
+  return Run_Piped(o, "").out;
+}
+
 const char WORKS[] = "echo 'g++ (GCC) 13.2.0'; echo 'Copyright (C) 2023 Free Software Foundation, Inc.'";
 
 TEST(Setup, FirstWorkingCompilerOnThePath) {
@@ -42,9 +50,10 @@ TEST(Setup, FirstWorkingCompilerOnThePath) {
   std::string home = d / "home";
   mkdir(home.c_str(), 0755);
   std::string path = d / "missing:" + hangs + ":" + fails + ":" + silent + "/:" + works + ":" + also;
-  Result r = Run_Piped(Setup_Run(d, {home, "/opt/velder/velder-pauser"}, path), "");
+  Result r = Run_Piped(Setup_Run(d, {home, "/opt/velder/velder-pauser", d / "report"}, path), "");
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.out, "编译器：" + works + "/g++\n");
+  EXPECT_EQ(Report(d), works + "/g++\r\n");
   EXPECT_GE(r.seconds, 5);  // the one that hangs is given its time, then ended
   EXPECT_EQ(Read_File_Bytes(home + SETTINGS), works + "/g++\r\n/opt/velder/velder-pauser\r\n");
   EXPECT_EQ(Read_File_Bytes(d / "asked"), hangs + "\n" + fails + "\n" + silent + "\n" + works + "\n");
@@ -53,16 +62,18 @@ TEST(Setup, FirstWorkingCompilerOnThePath) {
 TEST(Setup, NoCompilerLeavesItsPathEmptyAndAFileThereStays) {
   Temp_Dir d;
   std::string fails = Stand_In(d, "fails", "echo 'Python 3.11.2'");
-  Result r = Run_Piped(Setup_Run(d, {d.path(), "p a u s e r"}, fails + ":" + d / "none"), "");
+  Result r = Run_Piped(Setup_Run(d, {d.path(), "p a u s e r", d / "report"}, fails + ":" + d / "none"), "");
   EXPECT_EQ(r.status, 1) << r.err;
+  EXPECT_EQ(Report(d), "\r\n");
   EXPECT_EQ(r.out, "未找到可用的编译器（g++.exe），编译器路径留空。\n");
   EXPECT_EQ(Read_File_Bytes(d.path() + SETTINGS), "\r\np a u s e r\r\n");
 
   // Once a settings file is there it stays, and no compiler is even run.
   Write_File_Bytes(d.path() + SETTINGS, "mine\r\n\r\n-O2");
   std::string works = Stand_In(d, "works", WORKS);
-  r = Run_Piped(Setup_Run(d, {d.path(), "p"}, works), "");
+  r = Run_Piped(Setup_Run(d, {d.path(), "p", d / "report"}, works), "");
   EXPECT_EQ(r.status, 2) << r.err;
+  EXPECT_EQ(Report(d), "mine\r\n");  // the compiler of the file kept
   EXPECT_EQ(r.out, "已有设置文件，保持不变。\n");
   EXPECT_EQ(Read_File_Bytes(d.path() + SETTINGS), "mine\r\n\r\n-O2");
   EXPECT_EQ(Read_File_Bytes(d / "asked"), fails + "\n");

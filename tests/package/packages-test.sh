@@ -5,7 +5,8 @@
 #                  warning or a hardening note; unpacked into a temporary root with dpkg -x,
 #                  its copyright (LICENSE, machine-readable), changelog,
 #                  manual pages (rendered by man without a warning) and
-#                  desktop entry (desktop-file-validate); the installed
+#                  desktop entry (desktop-file-validate), the guide's
+#                  web page beside its Markdown; the installed
 #                  velder goes through a fresh start and choice 4.
 #   zip BUILD_DIR: the Windows zip of the cross build, its file list.
 #   nsis BUILD_DIR: the Windows installer of the cross build, a per-user
@@ -26,6 +27,22 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
 fail() { echo "packages-test ($mode): FAIL: $*" >&2; exit 1; }
+
+# The guide's web page: made from docs/guide-zh_CN.md (its headings and
+# its table rendered, no Markdown marks left in them), with its own
+# stylesheet, and nothing it would fetch from elsewhere.
+check_guide_html() {
+  local html=$1
+  [ -f "$html" ] || fail "no guide web page (is cmark-gfm installed?)"
+  grep -q '<meta charset="utf-8">' "$html" || fail "the guide's page names no encoding"
+  grep -q '<title>velder 使用说明</title>' "$html" || fail "the guide's page has no title"
+  grep -q '<style>' "$html" || fail "the guide's page has no stylesheet"
+  grep -q '<h2>一、第一次使用</h2>' "$html" || fail "the guide's headings are not rendered"
+  grep -q '<td>超时</td>' "$html" || fail "the guide's table is not rendered"
+  ! grep -Eq '^#|^\|' "$html" || fail "Markdown marks left in the guide's page"
+  ! grep -Eiq '<(link|script|img|iframe)|src=|url\(|@import' "$html" ||
+    fail "the guide's page would fetch something"
+}
 
 make_package() {  # generator -> path of the one package made
   if ! (cd "$build" && cpack -G "$1" -B "$tmp/pkg") >"$tmp/cpack.log" 2>&1; then
@@ -143,7 +160,7 @@ check_deb() {
   [ -d "$src/tools/pauser" ] && want+=(usr/bin/velder-pauser)
   mapfile -t -O ${#want[@]} want < <(doc_files usr/share/doc/velder)
   local doc=usr/share/doc/velder mandir=usr/share/man pages=() page
-  want+=("$doc/copyright" "$doc/changelog.gz" usr/share/applications/velder.desktop
+  want+=("$doc/copyright" "$doc/changelog.gz" "$doc/guide-zh_CN.html" usr/share/applications/velder.desktop
          usr/share/lintian/overrides/velder
          usr/share/icons/hicolor/scalable/apps/velder.svg)
   for page in velder velder-pauser; do
@@ -164,6 +181,7 @@ check_deb() {
   [ "$field" = "$(dpkg-deb -f "$deb" Version)" ] || fail "the changelog's latest version $field is not the package's"
   check_man_pages "${pages[@]/#/$tmp/root/}"
   check_desktop_entry "$tmp/root/usr/share/applications/velder.desktop"
+  check_guide_html "$tmp/root/$doc/guide-zh_CN.html"
 
   # A fresh start in an empty directory, then choice 4.
   mkdir "$tmp/work"
@@ -290,22 +308,19 @@ check_nsis() {
     [ ! -e "$WINEPREFIX/drive_c/$pf/velder" ] || fail "installed into C:\\$pf"
   done
   (cd "$root" && find . -type f | sed 's|^\./||' | sort) >"$tmp/files"
-  local want=(bin/velder.exe bin/velder-setup.exe Uninstall.exe share/doc/velder/guide-zh_CN.txt)
+  local want=(bin/velder.exe bin/velder-setup.exe Uninstall.exe share/doc/velder/guide-zh_CN.html)
   [ -d "$src/tools/pauser" ] && want+=(bin/velder-pauser.exe)
   mapfile -t -O ${#want[@]} want < <(doc_files share/doc/velder)
   [ -f "$src/LICENSE" ] && want+=(share/doc/velder/LICENSE)
   expect_files "$tmp/files" "${want[@]}"
 
-  # The guide as Notepad reads it on every Windows: the text of
-  # docs/guide-zh_CN.md in UTF-8 with a byte-order mark and CR LF line
-  # ends; the Start menu's link opens it.
-  { printf '\xef\xbb\xbf'; sed 's/$/\r/' "$src/docs/guide-zh_CN.md"; } >"$tmp/guide.expected"
-  cmp -s "$tmp/guide.expected" "$root/share/doc/velder/guide-zh_CN.txt" ||
-    fail "guide-zh_CN.txt is not docs/guide-zh_CN.md with a byte-order mark and CR LF"
+  # The guide's web page; the Start menu's link opens it (in the default
+  # browser).
+  check_guide_html "$root/share/doc/velder/guide-zh_CN.html"
   local guide_lnk="$programs\\velder 使用说明.lnk"
   wine "$helper" show "$guide_lnk" | tr -d '\r' | head -1 >"$tmp/guide-link" ||
     fail "cannot read $guide_lnk"
-  [ "$(cat "$tmp/guide-link")" = "target=$dir\\share\\doc\\velder\\guide-zh_CN.txt" ] ||
+  [ "$(cat "$tmp/guide-link")" = "target=$dir\\share\\doc\\velder\\guide-zh_CN.html" ] ||
     fail "the guide's link: $(cat "$tmp/guide-link")"
 
   # The uninstall entry is the user's (HKCU), not the machine's (HKLM).

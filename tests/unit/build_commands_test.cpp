@@ -2,11 +2,16 @@
 // that a source is UTF-8.
 #include <gtest/gtest.h>
 
-#include "build/commands.h"
+#include "build/exe_path.h"
+#include "platform/cmd_lines.h"
 #include "build/encoding.h"
 #include "platform/files.h"
 
 namespace {
+
+using platform::Compile_Command;
+using platform::Direct_Launch_Command;
+using platform::Pauser_Launch_Command;
 
 TEST(BuildCommands, CompileLines) {
   EXPECT_EQ(Compile_Command("D:\\tools\\bin\\g++.exe", "-O2 -Wall", "D:\\work\\hello.exe",

@@ -127,3 +127,31 @@ TEST(Process, Limits) {
 }
 
 }  // namespace
+
+namespace {
+
+// The environment changed as asked, the rest as it is; standard output
+// and error through the sink in the order written, also what a program
+// left behind wrote before the end, without waiting for it.
+TEST(Process, EnvironmentAndOutputThroughTheSink) {
+  setenv("VELDER_KEEP", "kept", 1);
+  setenv("VELDER_GONE", "x", 1);
+  platform::Process_Spec s = Shell(
+      "echo \"$VELDER_KEEP ${VELDER_GONE-unset} $VELDER_NEW\"; echo err >&2; "
+      "head -c 200000 /dev/zero | tr '\\0' a; (sleep 5 &) ; exit 4");
+  s.env = {{"VELDER_NEW", "new 值", false}, {"VELDER_GONE", "", true}, {"VELDER_NEW", "新", false}};
+  std::string out;
+  int chunks = 0;
+  s.on_output = [&](const std::string& c) {
+    out += c;
+    ++chunks;
+  };
+  platform::Process_End e = platform::Run_Process(s);
+  unsetenv("VELDER_KEEP");
+  unsetenv("VELDER_GONE");
+  EXPECT_EQ(platform::Exit_Status(e), 4);
+  EXPECT_EQ(out, "kept unset 新\nerr\n" + std::string(200000, 'a'));
+  EXPECT_GE(chunks, 2);
+}
+
+}  // namespace

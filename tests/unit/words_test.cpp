@@ -8,11 +8,9 @@
 
 namespace {
 
-using platform::First_Word;
-using platform::Split_Command_Line;
+using platform::Split_Arguments;
 using platform::Split_Texts;
 using platform::Split_Words;
-using platform::Strip_Outer_Quotes;
 using Texts = std::vector<std::string>;
 
 TEST(SplitWords, BlanksSeparateOutsideQuotes) {
@@ -45,32 +43,9 @@ TEST(SplitWords, NothingElseIsSpecial) {
   EXPECT_EQ(Split_Texts("新 \"中 文\""), (Texts{"新", "中 文"}));
 }
 
-// The program's name first: quotes group, backslashes are plain (a path
-// may end in one), a blank outside quotes ends it.
-TEST(SplitCommandLine, TheProgramsNameHasNoEscapes) {
-  EXPECT_EQ(Split_Command_Line("\"C:\\my dir\\\" a"), (Texts{"C:\\my dir\\", "a"}));
-  EXPECT_EQ(Split_Command_Line("C:\\bin\\g++.exe\t-c"), (Texts{"C:\\bin\\g++.exe", "-c"}));
-  EXPECT_EQ(Split_Command_Line("  a\"b c\"d e"), (Texts{"ab cd", "e"}));
-  EXPECT_EQ(Split_Command_Line("\"\" x"), (Texts{"", "x"}));
-  EXPECT_EQ(Split_Command_Line(""), Texts{});
-  EXPECT_EQ(Split_Command_Line(" \t "), Texts{});
-  std::size_t pos = 0;
-  platform::Word w = First_Word("\t\"my title\" p", pos);
-  EXPECT_EQ(w.text, "my title");
-  EXPECT_TRUE(w.quoted);
-  EXPECT_EQ(pos, 11u);
-  pos = 0;
-  EXPECT_FALSE(First_Word("prog x", pos).quoted);
-  EXPECT_EQ(pos, 4u);
-}
-
 // Each rule the runtime documents, on the arguments after the name.
-TEST(SplitCommandLine, BackslashesAndQuotes) {
-  auto args = [](std::string options) {
-    Texts a = Split_Command_Line("p " + options);
-    a.erase(a.begin());
-    return a;
-  };
+TEST(SplitArguments, BackslashesAndQuotes) {
+  auto args = Split_Arguments;
   EXPECT_EQ(args("a b\tc  \t d"), (Texts{"a", "b", "c", "d"}));
   EXPECT_EQ(args("\"a b\"\t\"c\td\""), (Texts{"a b", "c\td"}));
   EXPECT_EQ(args("-DMSG=\\\"hi\\\""), Texts{"-DMSG=\"hi\""});          // \" is a quote
@@ -88,23 +63,14 @@ TEST(SplitCommandLine, BackslashesAndQuotes) {
   EXPECT_EQ(args("\"open to the end"), Texts{"open to the end"});
   EXPECT_EQ(args("a \"\\"), (Texts{"a", "\\"}));
   EXPECT_EQ(args("-D中=\"文 字\" 名"), (Texts{"-D中=文 字", "名"}));
+  EXPECT_EQ(args(" \t "), Texts{});
 }
 
 // The characters cmd.exe acts on, and the shell's, are plain here.
-TEST(SplitCommandLine, NothingOfAShellOrOfCmd) {
-  EXPECT_EQ(Split_Command_Line("p %PATH% a^b x&y | < > $(id) `id` ; 'q r' !v!"),
-            (Texts{"p", "%PATH%", "a^b", "x&y", "|", "<", ">", "$(id)", "`id`", ";", "'q", "r'",
+TEST(SplitArguments, NothingOfAShellOrOfCmd) {
+  EXPECT_EQ(Split_Arguments("%PATH% a^b x&y | < > $(id) `id` ; 'q r' !v!"),
+            (Texts{"%PATH%", "a^b", "x&y", "|", "<", ">", "$(id)", "`id`", ";", "'q", "r'",
                    "!v!"}));
-}
-
-TEST(StripOuterQuotes, OnlyWhenItBeginsWithAQuoteAndHoldsMoreThanTwo) {
-  EXPECT_EQ(Strip_Outer_Quotes("\"\"g++\" -g -o \"a.exe\" \"a.cpp\"\""),
-            "\"g++\" -g -o \"a.exe\" \"a.cpp\"");
-  EXPECT_EQ(Strip_Outer_Quotes("\"a b\""), "\"a b\"");  // two: kept
-  EXPECT_EQ(Strip_Outer_Quotes("\"\"\""), "\"");
-  EXPECT_EQ(Strip_Outer_Quotes("x \"a\" \"b\""), "x \"a\" \"b\"");
-  EXPECT_EQ(Strip_Outer_Quotes("\"a\" b \"c\" d"), "a\" b \"c d");  // the last quote, wherever
-  EXPECT_EQ(Strip_Outer_Quotes(""), "");
 }
 
 // What cmd.exe changes between double quotes, and where a text first

@@ -1,6 +1,6 @@
-// velder's Windows command layer under Wine, through the run_command
-// helper: the pause without a console, UTF-16 command lines through
-// _wsystem and cmd /c, "start", and console input read as UTF-16.
+// velder's Windows requests under Wine, through the run_command helper:
+// the pause without a console, the compile and launch rendered into
+// cmd.exe lines that arrive as UTF-16, and console input read as UTF-16.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -49,11 +49,13 @@ TEST(WineCommands, CompileLineReachesTheCompilerIntact) {
   Write_File_Bytes(work + "/你好 世界.cpp", "int main() {}\n");
   std::string exe = Win_Path(work + "/你好 世界.exe"), src = Win_Path(work + "/你好 世界.cpp");
   for (std::string status : {"0", "3"}) {
-    std::string inner = "\"" + Win_Path(tools + "/g++.exe") + "\" -O2 -DNAME=\"名字\" --exit=" +
-                        status + " -g -o \"" + exe + "\" \"" + src + "\"";
+    std::string options = "-O2 -DNAME=\"名字\" --exit=" + status;
+    std::string inner = "\"" + Win_Path(tools + "/g++.exe") + "\" " + options + " -g -o \"" + exe +
+                        "\" \"" + src + "\"";
     Options o = Wine_In(t.path(), Run_Command_Exe());
-    o.args.push_back("line");
-    Result r = Run_Piped(o, "cmd /c\"" + inner + "\"\r\n");
+    o.args.push_back("compile");
+    Result r = Run_Piped(o, Win_Path(tools + "/g++.exe") + "\r\n" + options + "\r\n" + exe + "\r\n" +
+                                src + "\r\n");
     EXPECT_EQ(r.status, std::stoi(status));
     EXPECT_EQ(Read_File_Bytes(tools + "/g++.args.txt"),
               inner + "\n-O2\n-DNAME=名字\n--exit=" + status + "\n-g\n-o\n" + exe + "\n" + src +
@@ -63,11 +65,11 @@ TEST(WineCommands, CompileLineReachesTheCompilerIntact) {
   }
 }
 
-TEST(WineCommands, CommandLineThatIsNotUtf8RunsNothing) {
+TEST(WineCommands, RequestThatIsNotUtf8RunsNothing) {
   Temp_Dir d;
   Options o = Wine_In(d.path(), Run_Command_Exe());
-  o.args.push_back("line");
-  Result r = Run_Piped(o, "mkdir \xff\xfe\r\n");
+  o.args.push_back("compile");
+  Result r = Run_Piped(o, "cmd\r\n/c mkdir \xff\xfe &\r\na.exe\r\na.cpp\r\n");
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(std::filesystem::is_empty(d.path()));
 }
@@ -80,8 +82,8 @@ TEST(WineCommands, StartRunsTheProgram) {
   Install_Compiler(work, "你好 世界.exe");
   std::string exe = Win_Path(work + "/你好 世界.exe");
   Options o = Wine_In(t.path(), Run_Command_Exe());
-  o.args.push_back("line");
-  Result r = Run_Piped(o, "start \"" + Win_Path(work + "/你好 世界.cpp") + "\" \"" + exe + "\"\r\n");
+  o.args.push_back("launch");
+  Result r = Run_Piped(o, "\r\n" + exe + "\r\n" + Win_Path(work + "/你好 世界.cpp") + "\r\n");
   EXPECT_EQ(r.status, 0);
   ASSERT_TRUE(Wait_For(work + "/你好 世界.args.txt"));
   EXPECT_EQ(Read_File_Bytes(work + "/你好 世界.args.txt"), "\"" + exe + "\" \n--end\n");

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "main_loop_cases.h"
 #include "wine.h"
 
 namespace {
@@ -21,40 +22,19 @@ std::vector<std::string> Names_In(const std::string& dir) {
   return names;
 }
 
-TEST(WineMainLoop, FreshStartAndQuit) {
+// The Linux suite's cases, answered with CR LF as a Windows user types.
+TEST(WineMainLoop, Cases) {
+  Run_Main_Loop_Cases(
+      [](std::string cwd, std::string input) { return Run_Piped(Wine_In(cwd), Crlf(input)); }, Crlf,
+      Cls_Wine());
+}
+
+TEST(WineMainLoop, TheSettingsFileIsHiddenAndAlone) {
   Temp_Dir d;
-  Result r = Run_Piped(Wine_In(d.path()), "4\r\n");
-  EXPECT_EQ(r.out, Cls_Wine() + Crlf(Main_Page_Text()) + Cls_Wine() + Crlf(FAREWELL));
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(r.status, 0);
-  EXPECT_GE(r.seconds, 2.5);
-  EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), "\r\n\r\n");
+  ASSERT_EQ(Run_Piped(Wine_In(d.path()), "4\r\n").status, 0);
   EXPECT_EQ(Dos_Attributes(d / "velder_data.sg"), "0x2");
   EXPECT_NE(Attrib_Letters(d / "velder_data.sg").find('H'), std::string::npos);
   EXPECT_EQ(Names_In(d.path()), std::vector<std::string>{"velder_data.sg"});
-}
-
-TEST(WineMainLoop, InvalidChoicesKeepThePage) {
-  Temp_Dir d;
-  Result r = Run_Piped(Wine_In(d.path()), "5\r\n0\r\na\r\n\r\n 1\r\n１\r\n0000000004\r\n004\r\n");
-  EXPECT_EQ(r.out, Crlf(Main_Page_Text() + RANGE_MESSAGE + RANGE_MESSAGE + DIGIT_MESSAGE +
-                        RANGE_MESSAGE + DIGIT_MESSAGE + DIGIT_MESSAGE + RANGE_MESSAGE + FAREWELL));
-  EXPECT_EQ(r.status, 0);
-}
-
-TEST(WineMainLoop, EndOfInputAtTheMenuEndsWithoutSaving) {
-  for (std::string input : {"", "7\r\n", "x"}) {
-    Temp_Dir d;
-    Write_File_Bytes(d / "velder_data.sg", "a\r\nb\r\nc");
-    Result r = Run_Piped(Wine_In(d.path()), input);
-    std::string expected = Main_Page_Text();
-    if (input == "7\r\n") expected += RANGE_MESSAGE;
-    if (input == "x") expected += DIGIT_MESSAGE;
-    EXPECT_EQ(r.out, Crlf(expected)) << input;
-    EXPECT_EQ(r.status, 1) << input;
-    EXPECT_NE(r.err.find("输入已结束"), std::string::npos) << r.err;
-    EXPECT_EQ(Read_File_Bytes(d / "velder_data.sg"), "a\r\nb\r\nc");
-  }
 }
 
 // The old file is hidden, as every save leaves it; the new one takes its

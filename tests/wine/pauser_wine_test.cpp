@@ -13,6 +13,8 @@ namespace {
 const std::string RULE = std::string(40, '-') + "\n";
 const std::string HEAD = "找到 1 组样例，逐一运行并评测（每组 CPU 时间限 1 秒）：\n";
 const std::string KEYS = "按 Enter 键用键盘输入再运行一次，按其他键结束……\n";
+const std::string AGAIN =
+    "程序将再运行一次，从键盘读入；要结束输入，请在一行的开头按 Ctrl+Z 再按 Enter。\n";
 
 // The greeter as prog.exe in a folder of its own, the pauser started
 // from another.
@@ -63,6 +65,31 @@ TEST(WinePauser, StatusThreeIsAbortOrAnUncaughtException) {
                  "\n提示：返回值 3 多半是程序调用了 abort()（如 assert 不成立），或有异常没被捕获；"
                  "原因可能就在上面的输出里。\n") + Pause_Wine());
   EXPECT_EQ(r.status, 3);
+}
+
+// velder ends a program still running to build it again: its window
+// says so, in place of an exit code that would read as the program's
+// own failure.
+TEST(WinePauser, AProgramEndedForARebuildSaysSo) {
+  Window w;
+  Write_File_Bytes(w.work + "/prog.cpp", "int main() {}\n");
+  std::string compiler = w.t / "g++.exe";
+  std::filesystem::copy_file(Helper("record_args_win32.exe"), compiler);
+  Write_File_Bytes(w.home + "/velder_data.sg", Win_Path(compiler) + "\r\n\r\n");
+  Options o = Wine_In(w.home, std::string(WINE_BUILD) + "/velder-pauser.exe");
+  o.args.push_back(Win_Path(w.work + "/prog.exe"));
+  o.env.push_back({"GREETER_SLEEP", "60"});
+  Live pauser(o, Input::pipe);
+  ASSERT_TRUE(pauser.Wait_For("你好，来自 greeter"));
+  Result v = Run_Piped(Wine_In(w.home),
+                       "2\r\n" + Win_Path(w.work + "/prog.cpp") + "\r\n1\r\n1\r\n0\r\n4\r\n");
+  EXPECT_NE(v.out.find(Crlf("已结束正在运行的程序。\n")), std::string::npos) << v.out;
+  pauser.Close_Input();
+  Result r = pauser.End();
+  EXPECT_LT(r.seconds, 50) << "the program was not ended";
+  EXPECT_EQ(Fixed_Figures(r.out), Crlf("你好，来自 greeter\n\n" + RULE +
+                                       "程序已被 velder 结束，以便重新编译。" + PAUSER_FIGURES +
+                                       "\n") + Pause_Wine());
 }
 
 // Correct, wrong, white space only and no answer, read from standard
@@ -132,7 +159,7 @@ TEST(WinePauser, CrashTimeOutAndTooMuchOutput) {
   Result r = w.Run({}, "\n");
   EXPECT_EQ(Fixed_Case_Figures(r.out),
             Crlf(HEAD + "样例 1（prog.in）：正确。" + CASE_FIGURES + "\n" + RULE +
-                 "1 组样例：1 组正确\n" + KEYS + "你好，来自 greeter\n\n" + RULE +
+                 "1 组样例：1 组正确\n" + KEYS + AGAIN + "你好，来自 greeter\n\n" + RULE +
                  "程序已结束，返回值为 0。" + PAUSER_FIGURES + "\n") + Pause_Wine());
   EXPECT_EQ(r.status, 0);
 }

@@ -279,15 +279,25 @@ std::string Rewritten(std::string c) {
   return "路径含有“" + c + "”，会被 cmd.exe 改写（当作变量展开），请重新输入。\n";
 }
 
+// For an entry that exists: only a new name helps, and the message names
+// the file or folder.
+std::string Rename(std::string kind, std::string name, std::string c) {
+  return kind + "名“" + name + "”含有“" + c + "”，会被 cmd.exe 改写（当作变量展开）。请先给它改名，去掉“" +
+         c + "”，再输入新的路径。\n";
+}
+
 // cmd.exe replaces "%NAME%" even between quotes, and "!NAME!" under
 // delayed expansion: a path holding either names nothing, typed (with a
 // message naming the character) or stored, and no file is made with
-// such a name.
+// such a name. A file or folder that exists is named, to be renamed.
 TEST(WineSession, PercentAndBangNameNothing) {
   Place p;
   std::string odd = p.work + "/%VELDER_NAME%.cpp", bang = p.work + "/!VELDER_NAME!.cpp";
+  std::string folder = p.work + "/100% 作业", missing = p.work + "/%none%.cpp";
   Write_File_Bytes(odd, "");
   Write_File_Bytes(bang, "");
+  std::filesystem::create_directory(folder);
+  Write_File_Bytes(folder + "/a.cpp", "");
   Write_File_Bytes(p.work + "/other.cpp", "");
   std::string stored = p.tools + "/%VELDER_NAME%.exe";
   std::filesystem::copy_file(Helper("record_args_win32.exe"), stored);
@@ -295,10 +305,13 @@ TEST(WineSession, PercentAndBangNameNothing) {
   Options o = Wine_In(p.home);
   o.env.push_back({"VELDER_NAME", "other"});
   std::string input = "2\r\n" + Win_Path(odd) + "\r\n" + Win_Path(bang) + "\r\n" +
+                      Win_Path(folder + "/a.cpp") + "\r\n" + Win_Path(missing) + "\r\n" +
                       Win_Path(p.source) + "\r\n" + "1\r\n1\r\n" + Win_Path(p.work) +
                       "\r\n%VELDER_NAME%x\r\n3\r\n4\r\n";
   Result r = Run_Piped(o, input);
-  EXPECT_EQ(r.out, Crlf(Main_Page_Text() + SOURCE_PROMPT + Rewritten("%") + Rewritten("!") + "\n" +
+  EXPECT_EQ(r.out, Crlf(Main_Page_Text() + SOURCE_PROMPT + Rename("文件", "%VELDER_NAME%.cpp", "%") +
+                        Rename("文件", "!VELDER_NAME!.cpp", "!") + Rename("文件夹", "100% 作业", "%") +
+                        Rewritten("%") + "\n" +
                         "编译器路径无效！请重新设置。\n\n" + Pause_Text() + Main_Page_Text() +
                         Edit_Page_Text() + DIR_PROMPT + NAME_PROMPT + "\n" +
                         "文件名含有“%”，会被 cmd.exe 改写（当作变量展开），没有创建文件。\n\n" +

@@ -6,7 +6,7 @@
 #include <iostream>
 #include <vector>
 
-#include "platform/command.h"
+#include "platform/requests.h"
 #include "platform/console.h"
 #include "platform/input.h"
 #include "judge.h"
@@ -18,6 +18,7 @@ std::string Fixed(double v, int decimals) {
 }
 
 std::string Outcome(const Ending& e) {
+  if (e.for_rebuild) return "程序已被 velder 结束，以便重新编译。";
   std::string detail = e.why.empty() ? "" : "（" + e.why + "）";
   if (e.signaled)
     return "程序被信号 " + std::to_string(e.code) + (detail.empty() ? " " : detail) + "终止。";
@@ -32,6 +33,22 @@ std::string Memory_Size(long long bytes) {
   if (b < mib - kib / 2) return Fixed(b / kib, 0) + " KiB";
   if (b < gib - mib / 20) return Fixed(b / mib, 1) + " MiB";
   return Fixed(b / gib, 2) + " GiB";
+}
+
+std::string Title_Text(const std::string& name) {
+  std::string s;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    unsigned char c = static_cast<unsigned char>(name[i]);
+    // C0 controls, DEL, and the C1 controls U+0080 to U+009F (C2 80-9F).
+    if (c < 0x20 || c == 0x7F) continue;
+    if (c == 0xC2 && i + 1 < name.size() && static_cast<unsigned char>(name[i + 1]) < 0xA0 &&
+        static_cast<unsigned char>(name[i + 1]) >= 0x80) {
+      ++i;
+      continue;
+    }
+    s += name[i];
+  }
+  return s;
 }
 
 namespace {
@@ -61,7 +78,7 @@ int Run_Interactively(int argc, char** argv) {
   e.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   Discard_Typed_Keys();
   std::cout << '\n' << std::string(40, '-') << '\n' << Report(e) << '\n' << std::flush;
-  platform::system("pause");
+  platform::Pause_For_Key();
   return e.status;
 }
 
@@ -70,6 +87,10 @@ int Run_Interactively(int argc, char** argv) {
 int Run_Window(int argc, char** argv) {
   std::vector<std::string> args = Arguments(argc, argv);
   std::string program = Find_Program(args[0]);
+  // Among several run windows, each names its program.
+  Title_Window(Title_Text(std::filesystem::u8path(program.empty() ? args[0] : program)
+                              .filename()
+                              .u8string()));
   std::vector<Sample> samples;
   if (!program.empty()) {
     std::filesystem::path p = std::filesystem::u8path(program);
@@ -80,7 +101,11 @@ int Run_Window(int argc, char** argv) {
   Discard_Typed_Keys();
   std::string key = platform::Prompt_For_Key("按 Enter 键用键盘输入再运行一次，按其他键结束……");
   bool again = key == "\n" || key == "\r";
-  std::cout << '\n' << std::flush;
+  std::cout << '\n';
+  // Without this line the window would fall silent, waiting for input
+  // nothing asks for.
+  if (again) std::cout << "程序将再运行一次，从键盘读入；要结束输入，请" << END_OF_INPUT << "。\n";
+  std::cout << std::flush;
   return again ? Run_Interactively(argc, argv) : status;
 }
 

@@ -14,6 +14,7 @@ struct Ending {
   std::string why;           // not started: the reason; else the code's name
   bool signaled = false;     // ended by a signal (POSIX)
   bool crashed = false;      // ended by an exception known by name (Windows)
+  bool for_rebuild = false;  // ended by velder to build it again (Windows)
   long long code = 0;        // the exit code, or the signal number
   std::string hint;          // for a common crash, its likely cause
   int status = 127;          // what the pauser exits with
@@ -43,6 +44,17 @@ Ending Describe(const std::string& name, const platform::Process_End& end);
 // program ran and that it did not read, so that only a key pressed after
 // the report ends the pause. Input from a pipe or a file is left alone.
 void Discard_Typed_Keys();
+
+// Per platform: the console's title (Windows), or the terminal's where
+// standard output is one that understands escape sequences (POSIX).
+void Title_Window(const std::string& title);
+
+// Per platform: how input from the keyboard ends ("Ctrl+D").
+extern const char END_OF_INPUT[];
+
+// name without the control characters a title cannot show, nor let
+// through: an escape sequence in a file name must not reach the terminal.
+std::string Title_Text(const std::string& name);
 
 // The report: one line, and a second with the hint when there is one.
 std::string Report(const Ending& e);

@@ -14,6 +14,7 @@
 #include "platform/input.h"
 #include "platform/Unix/commands.h"
 #include "platform/process.h"
+#include "platform/requests.h"
 #include "platform/Unix/tty.h"
 
 namespace {
@@ -67,6 +68,11 @@ std::string Absolute(const std::string& prog) {
 }
 
 }  // namespace
+
+const char END_OF_INPUT[] = "在一行的开头按 Ctrl+D";
+
+// By the usual escape sequence, where the terminal understands one.
+void Title_Window(const std::string& title) { platform::Set_Title(title); }
 
 std::vector<std::string> Arguments(int argc, char** argv) {
   return std::vector<std::string>(argv + 1, argv + argc);

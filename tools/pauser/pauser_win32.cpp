@@ -9,6 +9,7 @@
 #include "judge.h"
 #include "pauser.h"
 #include "platform/input.h"
+#include "platform/running.h"
 #include "platform/Windows/long_path.h"
 #include "platform/Windows/utf16.h"
 
@@ -121,6 +122,15 @@ struct Console_State {
 
 }  // namespace
 
+// Ctrl+Z is read as the end of input only at the start of a line.
+const char END_OF_INPUT[] = "在一行的开头按 Ctrl+Z 再按 Enter";
+
+// The window is started with an empty title; its program's name tells it
+// from the others.
+void Title_Window(const std::string& title) {
+  if (!title.empty()) SetConsoleTitleW(Wide(title).c_str());
+}
+
 std::vector<std::string> Arguments(int, char**) {
   // The narrow arguments are in the ANSI code page; the wide ones hold
   // every name as typed.
@@ -163,6 +173,10 @@ Ending Describe(const std::string& name, const platform::Process_End& end) {
   e.seconds = end.seconds;
   e.cpu_seconds = end.cpu_seconds;
   e.peak_bytes = end.peak_bytes;
+  if (code == platform::ENDED_FOR_REBUILD) {
+    e.for_rebuild = true;
+    return e;
+  }
   // Crashes end with an NTSTATUS such as 0xC0000005, better read in hex,
   // and the common ones by name.
   if (code >= 0x80000000UL) e.why = Code_In_Hex(code);

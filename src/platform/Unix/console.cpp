@@ -13,13 +13,13 @@
 
 #include "platform/console.h"
 #include "platform/Unix/commands.h"
+#include "platform/Unix/signals.h"
 
 namespace platform {
 
 namespace {
 
 bool smart = false;
-bool ignored_at_start[NSIG];
 
 // Standard output and error written straight to their descriptors, with
 // no buffer of their own (Print flushes after every byte anyway), so that
@@ -61,8 +61,6 @@ bool Write_Out(int fd, const char* s, std::size_t n) {
   return true;
 }
 
-bool Ignored_At_Start(int sig) { return sig > 0 && sig < NSIG && ignored_at_start[sig]; }
-
 void Init_Console() {
 #ifdef __linux__
   // Linux lets a sleep run up to 50 us late by default, so that wake-ups
@@ -70,18 +68,7 @@ void Init_Console() {
   // and wants its deadlines kept.
   prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
 #endif
-  // What the shell told us to ignore (trap '' INT, nohup) stays ignored.
-  for (int sig = 1; sig < NSIG; ++sig) {
-    struct sigaction sa;
-    ignored_at_start[sig] = sigaction(sig, nullptr, &sa) == 0 && sa.sa_handler == SIG_IGN;
-  }
-  // velder waits for the programs it starts; they still inherit SIGCHLD
-  // as it was.
-  if (ignored_at_start[SIGCHLD]) signal(SIGCHLD, SIG_DFL);
-  // A reader that goes away (velder | head) must not cost the settings:
-  // writes then fail quietly and the run goes on to its orderly end. The
-  // programs started get SIGPIPE as it was at start.
-  signal(SIGPIPE, SIG_IGN);
+  Set_Up_Signals();
   // Held for the whole run, past the end of main.
   static Fd_Buf* out = new Fd_Buf(STDOUT_FILENO);
   static Fd_Buf* err = new Fd_Buf(STDERR_FILENO);

@@ -221,6 +221,8 @@ bool Native_Path(std::string s, std::filesystem::path& p) {
   return true;
 }
 
+bool Native_Path_As_Typed(std::string s, std::filesystem::path& p) { return Native_Path(s, p); }
+
 std::string Separator() { return "/"; }
 
 std::string Null_Device() { return "/dev/null"; }

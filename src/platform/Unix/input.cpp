@@ -6,6 +6,7 @@
 
 #include "platform/input.h"
 #include "platform/Unix/commands.h"
+#include "platform/Unix/tty.h"
 
 namespace platform {
 
@@ -18,7 +19,7 @@ namespace {
 // line break that Enter would have shown is shown too.
 bool Ctrl_D(char* buf) {
   struct termios mode;
-  if (isatty(STDIN_FILENO) != 1 || tcgetattr(STDIN_FILENO, &mode) != 0 || !(mode.c_lflag & ICANON))
+  if (isatty(STDIN_FILENO) != 1 || !Get_Mode(mode) || !(mode.c_lflag & ICANON))
     return false;
   if ((mode.c_lflag & ECHO) && isatty(STDOUT_FILENO) == 1) Write_Out(STDOUT_FILENO, "\n", 1);
   buf[0] = '\n';

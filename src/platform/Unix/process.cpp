@@ -14,13 +14,17 @@
 #include <ctime>
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "platform/Unix/commands.h"
+#include "platform/Unix/signals.h"
 #include "platform/Unix/tty.h"
+
+extern char** environ;
 
 namespace platform {
 
@@ -62,26 +66,17 @@ bool Redirect(const std::string& path, int flags, int fd) {
 
 // The child, between fork and exec: async-signal-safe calls only. A
 // failure is written to report, which closes at a successful exec.
-[[noreturn]] void Become(const Process_Spec& s, const char* program, char* const* argv, Group group,
-                         int report) {
+[[noreturn]] void Become(const Process_Spec& s, const char* program, char* const* argv,
+                         char* const* envp, int pipe_out, Group group, int report) {
   if (group != Group::same) setpgid(0, 0);
   if (group == Group::job) Give_Terminal(getpid());
-  // One rule, as a shell has: a signal ignored when this process started
-  // stays ignored in the program; one ignored only here (SIGPIPE) gets
-  // its default back. Handlers are reset by exec itself.
-  for (int sig = 1; sig < NSIG; ++sig) {
-    struct sigaction sa;
-    if (sigaction(sig, nullptr, &sa) != 0 || sa.sa_handler != SIG_IGN || Ignored_At_Start(sig))
-      continue;
-    sa.sa_handler = SIG_DFL;
-    sigaction(sig, &sa, nullptr);
-  }
-  sigset_t none;
-  sigemptyset(&none);
-  sigprocmask(SIG_SETMASK, &none, nullptr);
+  // Handlers are reset by exec itself; what is ignored or blocked is not.
+  Default_Signals_For_Program();
   bool ok = s.dir.empty() || chdir(s.dir.c_str()) == 0;
   ok = ok && (s.input.empty() || Redirect(s.input, O_RDONLY, STDIN_FILENO));
   ok = ok && (s.output.empty() || Redirect(s.output, O_WRONLY | O_CREAT | O_TRUNC, STDOUT_FILENO));
+  if (ok && pipe_out >= 0)
+    ok = dup2(pipe_out, STDOUT_FILENO) == STDOUT_FILENO && dup2(pipe_out, STDERR_FILENO) == STDERR_FILENO;
   if (ok && s.cpu_limit > 0) {
     rlim_t soft = static_cast<rlim_t>(std::ceil(s.cpu_limit));
     ok = Limit(RLIMIT_CPU, soft, soft + 1);
@@ -92,31 +87,52 @@ bool Redirect(const std::string& path, int flags, int fd) {
     rlim_t bytes = static_cast<rlim_t>(s.output_limit) + 1;
     ok = Limit(RLIMIT_FSIZE, bytes, bytes);
   }
-  if (ok) execv(program, argv);
+  if (ok) execve(program, argv, envp);
   int err = errno;
   ssize_t ignored = write(report, &err, sizeof err);
   (void)ignored;
   _exit(127);
 }
 
-// Forks and execs; the pid, or 0 with e.error set.
-pid_t Start(const Process_Spec& s, Group group, Process_End& e) {
+// NAME=value words of this process's environment with the changes made.
+std::vector<std::string> Environment(const std::vector<Env_Change>& changes) {
+  std::vector<std::string> env;
+  for (char** v = environ; v && *v; ++v) env.push_back(*v);
+  for (const Env_Change& c : changes) {
+    std::string head = c.name + "=";
+    std::vector<std::string> kept;
+    for (std::string& w : env)
+      if (w.compare(0, head.size(), head) != 0) kept.push_back(std::move(w));
+    env.swap(kept);
+    if (!c.unset) env.push_back(head + c.value);
+  }
+  return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& words) {
+  std::vector<char*> p;
+  for (std::string& w : words) p.push_back(&w[0]);
+  p.push_back(nullptr);
+  return p;
+}
+
+// Forks and execs; the pid, or 0 with e.error set. pipe_out, when not
+// -1, becomes the program's standard output and error.
+pid_t Start(const Process_Spec& s, Group group, int pipe_out, Process_End& e) {
   const std::string& program = s.program.empty() && !s.argv.empty() ? s.argv[0] : s.program;
   if (s.argv.empty() || program.empty()) {
     e.error = ENOENT;
     return 0;
   }
-  std::vector<std::string> words = s.argv;
-  std::vector<char*> argv;
-  for (std::string& w : words) argv.push_back(&w[0]);
-  argv.push_back(nullptr);
+  std::vector<std::string> words = s.argv, vars = Environment(s.env);
+  std::vector<char*> argv = Pointers(words), envp = Pointers(vars);
   int report[2];
   if (pipe2(report, O_CLOEXEC) != 0) {
     e.error = errno;
     return 0;
   }
   pid_t pid = fork();
-  if (pid == 0) Become(s, program.c_str(), argv.data(), group, report[1]);
+  if (pid == 0) Become(s, program.c_str(), argv.data(), envp.data(), pipe_out, group, report[1]);
   int err = pid < 0 ? errno : 0;
   // Done on both sides, so that neither the program nor this process
   // goes on before the group exists and holds the terminal.
@@ -137,6 +153,18 @@ pid_t Start(const Process_Spec& s, Group group, Process_End& e) {
   return e.started ? pid : 0;
 }
 
+// What the program has written into the pipe so far, handed on; waits
+// up to ms for the first of it. False once the pipe has no writer left.
+bool Pass_Output(int fd, const Output_Sink& sink, int ms) {
+  pollfd p = {fd, POLLIN, 0};
+  if (poll(&p, 1, ms) <= 0) return true;
+  char buf[65536];
+  ssize_t n = read(fd, buf, sizeof buf);
+  if (n < 0) return errno == EINTR || errno == EAGAIN;
+  if (n > 0) sink(std::string(buf, static_cast<std::size_t>(n)));
+  return n > 0;
+}
+
 double Seconds(const timeval& t) {
   return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
 }
@@ -150,7 +178,7 @@ double Seconds(const timeval& t) {
 // program) the kernel discards the stop, and the job goes on at once.
 void Pass_Stop_On(pid_t job, const Terminal_State& ours) {
   struct termios job_mode;
-  bool have_job_mode = tcgetattr(STDIN_FILENO, &job_mode) == 0;
+  bool have_job_mode = Get_Mode(job_mode);
   Take_Terminal(ours);
   kill(0, SIGTSTP);
   if (Can_Give_Terminal()) {
@@ -161,13 +189,14 @@ void Pass_Stop_On(pid_t job, const Terminal_State& ours) {
 }
 
 // Waits for the end, polling when there is a wall-clock limit to keep.
-void Wait(pid_t pid, Group group, const Process_Spec& s, const Terminal_State& ours,
+void Wait(pid_t pid, Group group, const Process_Spec& s, int out, const Terminal_State& ours,
           Clock::time_point t0, Process_End& e) {
   int st = 0;
   struct rusage ru {};
-  bool killed = false;
+  bool killed = false, open = out >= 0;
   for (int tick = 1;;) {
-    int flags = (group == Group::job ? WUNTRACED : 0) | (s.wall_limit > 0 && !killed ? WNOHANG : 0);
+    bool polling = (s.wall_limit > 0 && !killed) || open;
+    int flags = (group == Group::job ? WUNTRACED : 0) | (polling ? WNOHANG : 0);
     pid_t r = wait4(pid, &st, flags, &ru);
     if (r < 0 && errno == EINTR) continue;
     if (r < 0) {
@@ -176,12 +205,17 @@ void Wait(pid_t pid, Group group, const Process_Spec& s, const Terminal_State& o
       return;
     }
     if (r == 0) {
-      if (std::chrono::duration<double>(Clock::now() - t0).count() >= s.wall_limit) {
+      if (s.wall_limit > 0 && !killed &&
+          std::chrono::duration<double>(Clock::now() - t0).count() >= s.wall_limit) {
         kill(group == Group::same ? pid : -pid, SIGKILL);
         killed = true;
       }
-      struct timespec nap = {0, tick * 1000000L};
-      nanosleep(&nap, nullptr);
+      if (open) {
+        open = Pass_Output(out, s.on_output, tick * 10);
+      } else {
+        struct timespec nap = {0, tick * 1000000L};
+        nanosleep(&nap, nullptr);
+      }
       if (tick < 10) ++tick;
       continue;
     }
@@ -206,9 +240,9 @@ void Wait(pid_t pid, Group group, const Process_Spec& s, const Terminal_State& o
     e.code = WEXITSTATUS(st);
   }
   // A shell script goes on after the command that passed the limit.
-  struct stat out;
-  if (s.output_limit > 0 && !s.output.empty() && stat(s.output.c_str(), &out) == 0 &&
-      out.st_size > s.output_limit)
+  struct stat written;
+  if (s.output_limit > 0 && !s.output.empty() && stat(s.output.c_str(), &written) == 0 &&
+      written.st_size > s.output_limit)
     e.output_exceeded = true;
 }
 
@@ -220,8 +254,24 @@ Process_End Run_Process(Process_Spec s) {
   Terminal_State ours = Note_Terminal();
   Group group = s.foreground && Can_Give_Terminal() ? Group::job : Group::same;
   Clock::time_point t0 = Clock::now();
-  pid_t pid = Start(s, group, e);
-  if (pid > 0) Wait(pid, group, s, ours, t0, e);
+  int out[2] = {-1, -1};
+  if (s.on_output && pipe2(out, O_CLOEXEC) != 0) {
+    e.error = errno;
+    return e;
+  }
+  pid_t pid = Start(s, group, out[1], e);
+  if (out[1] >= 0) close(out[1]);
+  if (pid > 0) Wait(pid, group, s, out[0], ours, t0, e);
+  // What is left in the pipe; a program the compiler left behind holding
+  // it open is not waited for.
+  if (out[0] >= 0) {
+    fcntl(out[0], F_SETFL, O_NONBLOCK);
+    char buf[65536];
+    ssize_t n;
+    while ((n = read(out[0], buf, sizeof buf)) > 0 || (n < 0 && errno == EINTR))
+      if (n > 0) s.on_output(std::string(buf, static_cast<std::size_t>(n)));
+    close(out[0]);
+  }
   e.seconds = std::chrono::duration<double>(Clock::now() - t0).count();
   Take_Terminal(ours);
   return e;
@@ -230,7 +280,7 @@ Process_End Run_Process(Process_Spec s) {
 Process_End Start_Process(Process_Spec s) {
   Reap_Detached();
   Process_End e;
-  pid_t pid = Start(s, Group::own, e);
+  pid_t pid = Start(s, Group::own, -1, e);
   if (pid > 0) detached.push_back(pid);
   return e;
 }

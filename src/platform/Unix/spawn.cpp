@@ -29,20 +29,31 @@ std::string Find_On_Path(std::string name) {
   }
 }
 
+std::string Program_Word(std::string word) {
+  if (word.empty() || word.find('/') != std::string::npos) return word;
+  struct stat st;
+  if (stat(word.c_str(), &st) == 0 && S_ISREG(st.st_mode)) return "./" + word;
+  return word;
+}
+
 Process_End Spawn(std::vector<std::string> argv, bool wait) {
+  Process_Spec s;
+  s.argv = argv;
+  return Spawn(s, wait);
+}
+
+Process_End Spawn(Process_Spec s, bool wait) {
   Process_End e;
-  if (argv.empty() || argv[0].empty()) {
+  if (s.argv.empty() || s.argv[0].empty()) {
     std::cerr << "velder: no program to start\n";
     return e;
   }
-  const std::string& name = argv[0];
-  Process_Spec s;
+  const std::string name = s.argv[0];
   s.program = Find_On_Path(name);
   if (s.program.empty()) {
     std::cerr << "velder: " << name << ": not found\n";
     return e;
   }
-  s.argv = argv;
   if (!wait) s.input = "/dev/null";
   e = wait ? Run_Process(s) : Start_Process(s);
   if (!e.started) std::cerr << "velder: " << name << ": " << std::strerror(e.error) << '\n';

@@ -1,5 +1,7 @@
 #include "platform/Unix/tty.h"
 
+#include "platform/Unix/signals.h"
+
 #include <cerrno>
 #include <csignal>
 
@@ -24,7 +26,37 @@ struct Ttou_Blocked {
   ~Ttou_Blocked() { sigprocmask(SIG_SETMASK, &old, nullptr); }
 };
 
+// The key wait's modes. Read by its signal handlers, so both are set
+// before the handlers can run and not changed while they may.
+struct termios found_mode;  // as the key wait found it
+struct termios key_mode;    // no echo, one key at a time
+
 }  // namespace
+
+bool Get_Mode(struct termios& mode) { return tcgetattr(STDIN_FILENO, &mode) == 0; }
+
+Key_Mode_Guard::Key_Mode_Guard(const std::string& prompt) {
+  {
+    Key_Wait_Signals::Held held;
+    noted_ = Get_Mode(found_mode);
+    if (!noted_) return;
+    key_mode = found_mode;
+    key_mode.c_lflag &= static_cast<tcflag_t>(~(ICANON | ECHO));
+    key_mode.c_cc[VMIN] = 1;
+    key_mode.c_cc[VTIME] = 0;
+  }
+  signals_.reset(new Key_Wait_Signals(prompt));
+  raw_ = tcsetattr(STDIN_FILENO, TCSANOW, &key_mode) == 0;
+}
+
+Key_Mode_Guard::~Key_Mode_Guard() {
+  Key_Wait_Signals::Held held;
+  if (raw_) Set_Mode_Quietly(found_mode);
+  signals_.reset();
+}
+
+void Put_Found_Mode() { Set_Mode_Quietly(found_mode); }
+void Put_Key_Mode() { Set_Mode_Quietly(key_mode); }
 
 bool In_Foreground() {
   pid_t fg = tcgetpgrp(STDIN_FILENO);

@@ -8,6 +8,9 @@
 #include <sys/types.h>
 #include <termios.h>
 
+#include <memory>
+#include <string>
+
 namespace platform {
 
 // Whether the terminal's mode is this process's to set: its process
@@ -23,6 +26,36 @@ bool Can_Give_Terminal();
 // blocked meanwhile, so that a process in the background (or a signal
 // handler run there) changes it instead of stopping. False on failure.
 bool Set_Mode_Quietly(const struct termios& mode);
+
+// The mode of the terminal on standard input; false when there is none.
+bool Get_Mode(struct termios& mode);
+
+class Key_Wait_Signals;
+
+// The key wait's mode, while one stands: echo and line mode off, one key
+// at a time. It notes the mode it finds, guards the key wait's signals
+// (Key_Wait_Signals, with the prompt to show again after a stop) and then
+// sets the key mode; on its end it puts the found mode back before the
+// guard goes. Started in the background, setting the mode stops on
+// SIGTTOU until fg, as any program that sets the terminal's mode does.
+class Key_Mode_Guard {
+ public:
+  explicit Key_Mode_Guard(const std::string& prompt);
+  ~Key_Mode_Guard();
+  Key_Mode_Guard(const Key_Mode_Guard&) = delete;
+  Key_Mode_Guard& operator=(const Key_Mode_Guard&) = delete;
+  bool noted() const { return noted_; }  // there was a terminal mode to note
+  bool raw() const { return raw_; }      // the key mode is set
+
+ private:
+  bool noted_ = false, raw_ = false;
+  std::unique_ptr<Key_Wait_Signals> signals_;
+};
+
+// For the key wait's signal handlers (async-signal-safe): the mode the
+// guard found, or its key mode, put back without being stopped.
+void Put_Found_Mode();
+void Put_Key_Mode();
 
 // The terminal as this process has it before a program runs.
 struct Terminal_State {

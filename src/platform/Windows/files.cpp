@@ -183,6 +183,13 @@ bool Native_Path(std::string s, std::filesystem::path& p) {
   return true;
 }
 
+bool Native_Path_As_Typed(std::string s, std::filesystem::path& p) {
+  std::wstring w;
+  if (s.find('\0') != std::string::npos || !To_Wide(s, w)) return false;
+  p = std::filesystem::path(Long_Form(w));
+  return true;
+}
+
 std::string Separator() { return "\\"; }
 
 std::string Null_Device() { return "NUL"; }

@@ -1,5 +1,7 @@
-// One program started with CreateProcessW, no cmd.exe between, watched
-// until it ends: its figures, and the limits of a judged run.
+// Every program velder, the pauser and the setup tool start on Windows
+// is started here, with CreateProcessW: directly, or cmd.exe with one of
+// the command lines the requests render. Watched until it ends: its
+// figures, and the limits of a judged run.
 #include <windows.h>
 
 #include <psapi.h>
@@ -11,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/Windows/cmd.h"
 #include "platform/Windows/long_path.h"
+#include "platform/Windows/wine_workarounds.h"
 #include "platform/process.h"
 #include "platform/Windows/utf16.h"
 
@@ -47,58 +51,6 @@ std::wstring Command_Line(const std::vector<std::wstring>& argv) {
   return line;
 }
 
-// A path too long for CreateProcess by its short (8.3) name, where that
-// is shorter. CreateProcess takes no working folder longer than MAX_PATH,
-// and Wine no longer program either, not even in the \\?\ form.
-std::wstring Short_Form(const std::wstring& dir) {
-  if (dir.size() < MAX_PATH - 1) return dir;
-  std::vector<wchar_t> s(32768);
-  DWORD n = GetShortPathNameW(Long_Form(dir).c_str(), s.data(), 32768);
-  std::wstring shorter(s.data(), n < 32768 ? n : 0);
-  if (shorter.rfind(L"\\\\?\\", 0) == 0 && shorter.rfind(L"\\\\?\\UNC\\", 0) != 0) shorter.erase(0, 4);
-  return !shorter.empty() && shorter.size() < dir.size() ? shorter : dir;
-}
-
-// The long name of a path that may be given in its short (8.3) form: it
-// is the long one that decides whether a stand-in is needed. The path as
-// it is when there is none.
-std::wstring Long_Name(const std::wstring& path) {
-  std::vector<wchar_t> s(32768);
-  DWORD n = GetLongPathNameW(Long_Form(path).c_str(), s.data(), 32768);
-  if (n == 0 || n >= 32768) return path;
-  std::wstring whole(s.data(), n);
-  if (whole.rfind(L"\\\\?\\", 0) == 0 && whole.rfind(L"\\\\?\\UNC\\", 0) != 0) whole.erase(0, 4);
-  return whole;
-}
-
-// Wine starts no program whose full path is longer than MAX_PATH, not by
-// its short name nor in the \\?\ form. Such a program is started from a
-// link to it (a copy where no link can be made) in a fresh folder of its
-// own under the temporary folder, removed when it has ended.
-struct Stand_In {
-  std::wstring folder, program;
-
-  explicit Stand_In(const std::wstring& original) {
-    wchar_t temp[MAX_PATH + 1];
-    DWORD n = GetTempPathW(MAX_PATH + 1, temp);
-    if (n == 0 || n > MAX_PATH) return;
-    for (int i = 0; i < 100 && folder.empty(); ++i) {
-      std::wstring f = temp + (L"velder-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                               std::to_wstring(GetTickCount64() + static_cast<unsigned>(i)));
-      if (CreateDirectoryW(f.c_str(), nullptr)) folder = f;
-    }
-    if (folder.empty()) return;
-    std::wstring p = folder + original.substr(original.find_last_of(L"\\/"));
-    std::wstring from = Long_Form(original);
-    if (CreateHardLinkW(p.c_str(), from.c_str(), nullptr) || CopyFileW(from.c_str(), p.c_str(), TRUE))
-      program = p;
-  }
-  ~Stand_In() {
-    if (!program.empty()) DeleteFileW(program.c_str());
-    if (!folder.empty()) RemoveDirectoryW(folder.c_str());
-  }
-};
-
 std::wstring Wide(const std::string& s) {
   std::wstring w;
   return To_Wide(s, w) ? w : To_Utf16_Lenient(s);
@@ -122,34 +74,6 @@ HANDLE Inheritable_Copy(HANDLE h) {
 void Close(HANDLE& h) {
   if (h != nullptr && h != INVALID_HANDLE_VALUE) CloseHandle(h);
   h = nullptr;
-}
-
-double Seconds(FILETIME t) {
-  return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) |
-                             t.dwLowDateTime) /
-         1e7;
-}
-
-// User plus kernel time, by GetProcessTimes or GetThreadTimes.
-double Cpu_Seconds(BOOL(WINAPI* times)(HANDLE, LPFILETIME, LPFILETIME, LPFILETIME, LPFILETIME),
-                   HANDLE h) {
-  FILETIME created, ended, kernel, user;
-  return times(h, &created, &ended, &kernel, &user) ? Seconds(kernel) + Seconds(user) : 0;
-}
-
-// Wine gives no CPU time for another process, though it does for that
-// process's threads: the main thread's time stands in when the
-// process's is missing. On Windows it is at most the process's own.
-double Cpu_Seconds(const PROCESS_INFORMATION& pi) {
-  return std::max(Cpu_Seconds(GetProcessTimes, pi.hProcess), Cpu_Seconds(GetThreadTimes, pi.hThread));
-}
-
-long long Peak_Working_Set(HANDLE process) {
-  PROCESS_MEMORY_COUNTERS m{};
-  m.cb = sizeof m;
-  return K32GetProcessMemoryInfo(process, &m, sizeof m)
-             ? static_cast<long long>(m.PeakWorkingSetSize)
-             : 0;
 }
 
 long long Size_Of(HANDLE file) {
@@ -191,17 +115,30 @@ struct Job {
 
 using Clock = std::chrono::steady_clock;
 
-// Waits for the program, reading its peak working set as it runs (Wine
-// forgets it at the end), and ends it when it passes a limit. Read at
-// once, and every millisecond at first, so that a program that ends
-// within a few milliseconds has a figure under Wine too.
-void Watch(const Process_Spec& s, const PROCESS_INFORMATION& pi, HANDLE output, Job& job,
-           Process_End& e) {
+// What the program writes into the pipe so far, handed on. Never waits:
+// PeekNamedPipe says how much is there.
+void Pass_Output(HANDLE pipe, const Output_Sink& sink) {
+  DWORD avail = 0;
+  char buf[65536];
+  while (PeekNamedPipe(pipe, nullptr, 0, nullptr, &avail, nullptr) && avail > 0) {
+    DWORD got = 0;
+    if (!ReadFile(pipe, buf, avail < sizeof buf ? avail : sizeof buf, &got, nullptr) || got == 0)
+      return;
+    sink(std::string(buf, got));
+  }
+}
+
+// Waits for the program, reading its peak working set as it runs (see
+// Peak_Working_Set), passing its output on, and ends it when it passes a
+// limit.
+void Watch(const Process_Spec& s, const PROCESS_INFORMATION& pi, HANDLE output, HANDLE pipe,
+           Job& job, Process_End& e) {
   Clock::time_point start = Clock::now();
   std::wstring dir = Wide(s.dir);
   long long peak = Peak_Working_Set(pi.hProcess);
   for (int i = 0; WaitForSingleObject(pi.hProcess, i < 100 ? 1 : 10) == WAIT_TIMEOUT; ++i) {
     peak = std::max(peak, Peak_Working_Set(pi.hProcess));
+    if (pipe) Pass_Output(pipe, s.on_output);
     double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     e.cpu_exceeded = s.cpu_limit > 0 && Cpu_Seconds(pi) > s.cpu_limit;
     e.timed_out = s.wall_limit > 0 && seconds > s.wall_limit;
@@ -216,9 +153,142 @@ void Watch(const Process_Spec& s, const PROCESS_INFORMATION& pi, HANDLE output, 
       break;
     }
   }
+  if (pipe) Pass_Output(pipe, s.on_output);
   e.peak_bytes = std::max(peak, Peak_Working_Set(pi.hProcess));
   e.cpu_seconds = Cpu_Seconds(pi);
   e.seconds = std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+bool Same_Name(const std::wstring& a, const std::wstring& b) {
+  return CompareStringOrdinal(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                              static_cast<int>(b.size()), TRUE) == CSTR_EQUAL;
+}
+
+// This process's environment with the changes made, as CreateProcessW
+// takes it: NAME=value strings, each ended by a NUL, and one more NUL.
+// Names are compared as Windows compares them, without letter case.
+std::wstring Environment_Block(const std::vector<Env_Change>& changes) {
+  std::vector<std::wstring> vars;
+  wchar_t* block = GetEnvironmentStringsW();
+  for (const wchar_t* v = block; v && *v; v += std::wcslen(v) + 1) vars.push_back(v);
+  if (block) FreeEnvironmentStringsW(block);
+  for (const Env_Change& c : changes) {
+    std::wstring name = Wide(c.name);
+    std::vector<std::wstring> kept;
+    for (std::wstring& v : vars) {
+      // "=C:=C:\dir" and its like: a name may begin with "=".
+      std::size_t eq = v.find(L'=', 1);
+      if (eq == std::wstring::npos || !Same_Name(v.substr(0, eq), name)) kept.push_back(v);
+    }
+    vars.swap(kept);
+    if (!c.unset) vars.push_back(name + L"=" + Wide(c.value));
+  }
+  std::wstring r;
+  for (const std::wstring& v : vars) r += v + L'\0';
+  return r + L'\0';
+}
+
+// The program to start: the file, and the whole command line it gets.
+// With inherit_std, it gets this process's standard handles (made
+// inheritable), as a program started by the C runtime's system() would.
+struct Start_Line {
+  std::wstring file;
+  std::wstring line;
+  bool inherit_std = false;
+};
+
+// Standard handles for the program, or false with e.error set.
+bool Standard_Handles(const Process_Spec& s, bool inherit_std, HANDLE pipe_in, HANDLE& in,
+                      HANDLE& out, HANDLE& err, Process_End& e) {
+  in = out = err = nullptr;
+  if (!inherit_std && s.input.empty() && s.output.empty() && !pipe_in) return true;
+  in = s.input.empty() ? Inheritable_Copy(GetStdHandle(STD_INPUT_HANDLE))
+                       : Open_For_Child(s.input, false);
+  out = pipe_in      ? Inheritable_Copy(pipe_in)
+        : s.output.empty() ? Inheritable_Copy(GetStdHandle(STD_OUTPUT_HANDLE))
+                           : Open_For_Child(s.output, true);
+  err = Inheritable_Copy(pipe_in ? pipe_in : GetStdHandle(STD_ERROR_HANDLE));
+  if (in != INVALID_HANDLE_VALUE && out != INVALID_HANDLE_VALUE) return true;
+  e.error = static_cast<int>(GetLastError());
+  Close(in), Close(out), Close(err);
+  return false;
+}
+
+Process_End Run(const Process_Spec& s, const Start_Line& l, bool wait) {
+  Process_End e;
+  std::wstring line = l.line, program = Short_Form(l.file);
+  std::wstring dir = Short_Form(Wide(s.dir));
+  HANDLE read_end = nullptr, write_end = nullptr;
+  if (s.on_output && !CreatePipe(&read_end, &write_end, nullptr, 0)) {
+    e.error = static_cast<int>(GetLastError());
+    return e;
+  }
+  HANDLE in, out, err;
+  if (!Standard_Handles(s, l.inherit_std, write_end, in, out, err, e)) {
+    Close(read_end), Close(write_end);
+    return e;
+  }
+  Close(write_end);  // the program's copy is the one that counts
+  bool redirect = in != nullptr;
+  STARTUPINFOW si{};
+  si.cb = sizeof si;
+  if (redirect) {
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdInput = in, si.hStdOutput = out, si.hStdError = err;
+  }
+  std::wstring env = s.env.empty() ? std::wstring() : Environment_Block(s.env);
+  bool limited = s.cpu_limit > 0 || s.wall_limit > 0 || s.output_limit > 0;
+  Job job;
+  PROCESS_INFORMATION pi{};
+  // The program is named in full, so that CreateProcess does not look
+  // for it beside this program first.
+  auto start = [&](const std::wstring& app) {
+    DWORD flags = (limited ? CREATE_SUSPENDED : 0) | (s.foreground ? 0 : CREATE_NO_WINDOW) |
+                  (env.empty() ? 0 : CREATE_UNICODE_ENVIRONMENT);
+    return CreateProcessW(app.c_str(), &line[0], nullptr, nullptr, redirect, flags,
+                          env.empty() ? nullptr : &env[0], s.dir.empty() ? nullptr : dir.c_str(),
+                          &si, &pi) != 0;
+  };
+  // A judged run shows no crash dialog (nor, under Wine, a crash dump
+  // that takes seconds): either would hold it until its time ran out.
+  // The program inherits the error mode it is started with.
+  UINT error_mode = limited ? SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX) : 0;
+  bool ok = start(program);
+  if (!ok) e.error = static_cast<int>(GetLastError());
+  std::unique_ptr<Stand_In> stand_in;
+  std::wstring whole = ok ? l.file : Long_Name(l.file);
+  if (!ok && whole.size() >= MAX_PATH - 1) {
+    stand_in.reset(new Stand_In(whole));
+    ok = !stand_in->program.empty() && start(stand_in->program);
+  }
+  if (limited) SetErrorMode(error_mode);
+  if (ok) e.error = 0;
+  Close(in), Close(err);
+  if (!ok) {
+    Close(out), Close(read_end);
+    return e;
+  }
+  e.started = true;
+  if (limited) {
+    if (job.job) AssignProcessToJobObject(job.job, pi.hProcess);
+    ResumeThread(pi.hThread);
+  }
+  if (wait) {
+    Watch(s, pi, s.output.empty() || read_end ? nullptr : out, read_end, job, e);
+    DWORD code = 0;
+    GetExitCodeProcess(pi.hProcess, &code);
+    e.code = code;
+  }
+  Close(out), Close(read_end);
+  CloseHandle(pi.hThread);
+  CloseHandle(pi.hProcess);
+  return e;
+}
+
+Start_Line Direct(const Process_Spec& s) {
+  std::vector<std::wstring> argv;
+  for (const std::string& a : s.argv) argv.push_back(Wide(a));
+  return {s.program.empty() ? argv[0] : Wide(s.program), Command_Line(argv), false};
 }
 
 }  // namespace
@@ -232,78 +302,33 @@ std::wstring Long_Form(std::wstring path) {
 }
 
 Process_End Run_Process(Process_Spec s) {
-  Process_End e;
   if (s.argv.empty()) {
+    Process_End e;
     e.error = ERROR_FILE_NOT_FOUND;
     return e;
   }
-  std::vector<std::wstring> argv;
-  for (const std::string& a : s.argv) argv.push_back(Wide(a));
-  std::wstring file = s.program.empty() ? argv[0] : Wide(s.program);
-  std::wstring line = Command_Line(argv), program = Short_Form(file);
-  std::wstring dir = Short_Form(Wide(s.dir));
-  bool redirect = !s.input.empty() || !s.output.empty();
-  HANDLE in = nullptr, out = nullptr, err = nullptr;
-  STARTUPINFOW si{};
-  si.cb = sizeof si;
-  if (redirect) {
-    in = s.input.empty() ? Inheritable_Copy(GetStdHandle(STD_INPUT_HANDLE))
-                         : Open_For_Child(s.input, false);
-    out = s.output.empty() ? Inheritable_Copy(GetStdHandle(STD_OUTPUT_HANDLE))
-                           : Open_For_Child(s.output, true);
-    err = Inheritable_Copy(GetStdHandle(STD_ERROR_HANDLE));
-    if (in == INVALID_HANDLE_VALUE || out == INVALID_HANDLE_VALUE) {
-      e.error = static_cast<int>(GetLastError());
-      Close(in), Close(out), Close(err);
-      return e;
-    }
-    si.dwFlags = STARTF_USESTDHANDLES;
-    si.hStdInput = in, si.hStdOutput = out, si.hStdError = err;
-  }
-  bool limited = s.cpu_limit > 0 || s.wall_limit > 0 || s.output_limit > 0;
-  Job job;
-  PROCESS_INFORMATION pi{};
-  // The program is named in full, so that CreateProcess does not look
-  // for it beside this program first.
-  auto start = [&](const std::wstring& app) {
-    DWORD flags = (limited ? CREATE_SUSPENDED : 0) | (s.foreground ? 0 : CREATE_NO_WINDOW);
-    return CreateProcessW(app.c_str(), &line[0], nullptr, nullptr, redirect, flags, nullptr,
-                          s.dir.empty() ? nullptr : dir.c_str(), &si, &pi) != 0;
-  };
-  // A judged run shows no crash dialog (nor, under Wine, a crash dump
-  // that takes seconds): either would hold it until its time ran out.
-  // The program inherits the error mode it is started with.
-  UINT error_mode = limited ? SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX) : 0;
-  bool ok = start(program);
-  if (!ok) e.error = static_cast<int>(GetLastError());
-  // Handed a short form, Wine 10 fails too (its short names lose Chinese
-  // characters): the long name decides, whatever the error was.
-  std::unique_ptr<Stand_In> stand_in;
-  std::wstring whole = ok ? file : Long_Name(file);
-  if (!ok && whole.size() >= MAX_PATH - 1) {
-    stand_in.reset(new Stand_In(whole));
-    ok = !stand_in->program.empty() && start(stand_in->program);
-  }
-  if (limited) SetErrorMode(error_mode);
-  if (ok) e.error = 0;
-  Close(in), Close(err);
-  if (!ok) {
-    Close(out);
+  return Run(s, Direct(s), true);
+}
+
+Process_End Start_Process(Process_Spec s) {
+  if (s.argv.empty()) {
+    Process_End e;
+    e.error = ERROR_FILE_NOT_FOUND;
     return e;
   }
-  e.started = true;
-  if (limited) {
-    if (job.job) AssignProcessToJobObject(job.job, pi.hProcess);
-    ResumeThread(pi.hThread);
+  return Run(s, Direct(s), false);
+}
+
+Process_End Run_Cmd_Line(Process_Spec s, std::string line) {
+  Process_End e;
+  std::wstring dir(MAX_PATH, L'\0'), w;
+  UINT n = GetSystemDirectoryW(&dir[0], MAX_PATH);
+  if (n == 0 || n >= MAX_PATH || !To_Wide(line, w)) {
+    e.error = n == 0 ? static_cast<int>(GetLastError()) : ERROR_INVALID_PARAMETER;
+    return e;
   }
-  Watch(s, pi, s.output.empty() ? nullptr : out, job, e);
-  Close(out);
-  DWORD code = 0;
-  GetExitCodeProcess(pi.hProcess, &code);
-  e.code = code;
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  return e;
+  dir.resize(n);
+  return Run(s, {dir + L"\\cmd.exe", w, true}, true);
 }
 
 int Exit_Status(const Process_End& e) { return e.started ? static_cast<int>(e.code) : 127; }

@@ -96,7 +96,7 @@ bool End_Running_Copies(std::string path) {
   // a process id taken over meanwhile by another program is never hit.
   std::vector<HANDLE> found = Open_Running(path, PROCESS_TERMINATE | SYNCHRONIZE);
   bool ended = found.size() >= seen;
-  for (HANDLE h : found) TerminateProcess(h, 1);
+  for (HANDLE h : found) TerminateProcess(h, ENDED_FOR_REBUILD);
   ULONGLONG deadline = GetTickCount64() + 5000;
   for (HANDLE h : found) {
     ULONGLONG now = GetTickCount64();

@@ -1,6 +1,8 @@
-// "start " + words: the program in a window of its own where there is
-// one to be had (a tmux window, then a graphical terminal), otherwise in
-// this terminal. No shell on any of these ways.
+// The requests carried out on POSIX: every program started directly from
+// the request's own fields, through the one process seam, no shell
+// between. The compile runs as a job in this terminal; a launch goes to a
+// window of its own where one can be had (a tmux window, then a graphical
+// terminal), otherwise to this terminal.
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
@@ -9,6 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/cmd_lines.h"
+#include "platform/requests.h"
 #include "platform/Unix/commands.h"
 #include "platform/words.h"
 
@@ -71,10 +75,6 @@ int Terminal_Window(std::string title, std::vector<std::string> run) {
   return Spawn(a, false).started ? 0 : 127;
 }
 
-int In_This_Terminal(std::vector<std::string> argv) {
-  return Spawn(argv, true).started ? 0 : 127;
-}
-
 // The program as it will be started: a path, or empty (with a line on
 // standard error) when there is nothing runnable by that name.
 std::string Runnable(std::string word) {
@@ -91,23 +91,44 @@ std::string Runnable(std::string word) {
   return prog;
 }
 
+// The words of an editor variable; none when it is unset or blank.
+std::vector<std::string> From_Variable(const char* name) {
+  const char* v = std::getenv(name);
+  return v ? Split_Texts(v) : std::vector<std::string>();
+}
+
+// The editor that stands in for notepad.exe: the user's own choice, as
+// other terminal programs honour it, else a common one found on PATH.
+std::vector<std::string> Editor_Words() {
+  std::vector<std::string> argv = From_Variable("VISUAL");
+  if (argv.empty()) argv = From_Variable("EDITOR");
+  if (!argv.empty()) return argv;
+  for (const char* name : {"editor", "nano", "vi"})
+    if (!Find_On_Path(name).empty()) return {name};
+  return argv;
+}
+
 }  // namespace
 
-int Start_Command(std::string words) {
-  // As for cmd.exe's start: a first word with quotes is the title; the
-  // program and its arguments follow, split as the program would.
-  std::size_t i = 0;
-  Word first = First_Word(words, i);
-  std::string title;
-  if (first.quoted)
-    title = first.text;
-  else
-    i = 0;
-  std::vector<std::string> argv = Split_Command_Line(words.substr(i));
-  if (argv.empty()) {
-    std::cerr << "velder: start: no program given\n";
-    return 127;
-  }
+int Compile(Compile_Request r) {
+  // The options are split as a Windows program's runtime splits its
+  // command line, so that one settings file means the same arguments on
+  // every system.
+  Process_Spec s;
+  s.argv = {Program_Word(r.com_path)};
+  for (std::string w : Split_Arguments(r.com_settings)) s.argv.push_back(w);
+  s.argv.insert(s.argv.end(), {"-g", "-o", Not_An_Option(r.epath), Not_An_Option(r.fpath)});
+  s.env = r.env;
+  s.on_output = r.on_output;
+  return Exit_Status(Spawn(s, true));
+}
+
+int Launch(Launch_Request r) {
+  // The pauser's window has no title of its own; a program started
+  // directly is titled with its source.
+  std::vector<std::string> argv = {r.con_path.empty() ? r.epath : r.con_path};
+  if (!r.con_path.empty()) argv.push_back(r.epath);
+  std::string title = r.con_path.empty() ? r.fpath : std::string();
   // The new window may not report a program that fails to start, so that
   // is found out here, before any window opens.
   argv[0] = Runnable(argv[0]);
@@ -121,7 +142,17 @@ int Start_Command(std::string words) {
     std::vector<std::string> run = Window_Command(argv);
     if (!run.empty()) return tmux ? Tmux_Window(title, run) : Terminal_Window(title, run);
   }
-  return In_This_Terminal(argv);
+  return Spawn(argv, true).started ? 0 : 127;
+}
+
+int Open_Editor(std::string fpath) {
+  std::vector<std::string> argv = Editor_Words();
+  if (argv.empty()) {
+    std::cerr << "velder: 找不到编辑器：请设置 VISUAL 或 EDITOR，或安装 editor、nano、vi 之一。\n";
+    return 127;
+  }
+  argv.push_back(Not_An_Option(fpath));
+  return Exit_Status(Spawn(argv, true));
 }
 
 }  // namespace platform
