@@ -57,16 +57,33 @@ const std::size_t OUTPUT_KEPT = 1 << 20, SOURCE_READ = 4 << 20;
 // The compiler's text as it arrives: shown at once (in GCC's colours on a
 // terminal, since through the pipe GCC colours nothing itself), and its
 // first MiB kept.
+// Line ends are shown as this program's own: a CR before an LF (MinGW's
+// CR LF) is left to the C runtime, which writes it back in text mode on
+// Windows, instead of doubling it there.
 struct Compiler_Text {
   bool colour = platform::Smart_Terminal();
   Colouriser colours;
   std::string kept;
+  bool cr_held = false;  // the chunk ended in a CR: it depends on the next
 
   void Take(const std::string& chunk) {
     if (kept.size() < OUTPUT_KEPT) kept += chunk.substr(0, OUTPUT_KEPT - kept.size());
-    Show(colour ? colours.Colour(chunk) : chunk);
+    std::string s = Without_Cr_Before_Lf(chunk);
+    Show(colour ? colours.Colour(s) : s);
   }
-  void End() { Show(colour ? colours.End() : std::string()); }
+  void End() {
+    std::string s = cr_held ? "\r" : "";
+    Show(colour ? colours.Colour(s) + colours.End() : s);
+  }
+  std::string Without_Cr_Before_Lf(const std::string& chunk) {
+    std::string s = (cr_held ? "\r" : "") + chunk, r;
+    cr_held = false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      if (s[i] == '\r' && i + 1 == s.size()) cr_held = true;
+      else if (!(s[i] == '\r' && s[i + 1] == '\n')) r += s[i];
+    }
+    return r;
+  }
   static void Show(const std::string& s) {
     if (!s.empty()) std::cout << s << std::flush;
   }
