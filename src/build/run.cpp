@@ -1,15 +1,21 @@
 #include "build/run.h"
 
+#include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <string>
 #include <unordered_set>
 
+#include "build/colour.h"
+#include "build/diagnose.h"
 #include "build/exe_path.h"
 #include "build/encoding.h"
 #include "build/pch.h"
 #include "config/settings.h"
 #include "console/console.h"
 #include "paths/paths.h"
+#include "platform/console.h"
+#include "platform/files.h"
 #include "platform/requests.h"
 #include "platform/running.h"
 
@@ -45,16 +51,95 @@ void Warn_If_Not_Utf8(std::string fpath) {
         1);
 }
 
-// Compiles the source; true when the compiler reported success.
+// What of the compiler's output is kept to be read back, and of the
+// source: enough for any real first error, bounded whatever is printed.
+const std::size_t OUTPUT_KEPT = 1 << 20, SOURCE_READ = 4 << 20;
+
+// The compiler's text as it arrives: shown at once (in GCC's colours on a
+// terminal, since through the pipe GCC colours nothing itself), and its
+// first MiB kept.
+// Line ends are shown as this program's own: a CR before an LF (MinGW's
+// CR LF) is left to the C runtime, which writes it back in text mode on
+// Windows, instead of doubling it there.
+struct Compiler_Text {
+  bool colour = platform::Smart_Terminal();
+  Colouriser colours;
+  std::string kept;
+  bool cr_held = false;  // the chunk ended in a CR: it depends on the next
+
+  void Take(const std::string& chunk) {
+    if (kept.size() < OUTPUT_KEPT) kept += chunk.substr(0, OUTPUT_KEPT - kept.size());
+    std::string s = Without_Cr_Before_Lf(chunk);
+    Show(colour ? colours.Colour(s) : s);
+  }
+  void End() {
+    std::string s = cr_held ? "\r" : "";
+    Show(colour ? colours.Colour(s) + colours.End() : s);
+  }
+  std::string Without_Cr_Before_Lf(const std::string& chunk) {
+    std::string s = (cr_held ? "\r" : "") + chunk, r;
+    cr_held = false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+      if (s[i] == '\r' && i + 1 == s.size()) cr_held = true;
+      else if (!(s[i] == '\r' && s[i + 1] == '\n')) r += s[i];
+    }
+    return r;
+  }
+  static void Show(const std::string& s) {
+    if (!s.empty()) std::cout << s << std::flush;
+  }
+};
+
+// The start of the source, to show the line of an error; empty when it
+// cannot be read.
+std::string Source_Text(std::string fpath) {
+  std::filesystem::path p;
+  if (!platform::Native_Path(fpath, p)) return "";
+  std::ifstream in(p, std::ios::binary);
+  std::string s;
+  char buf[65536];
+  while (in && s.size() < SOURCE_READ) {
+    in.read(buf, sizeof buf);
+    s.append(buf, static_cast<std::size_t>(in.gcount()));
+  }
+  return s;
+}
+
+// The lines of an explanation, each with the typing effect.
+void Print_Lines(const std::string& text) {
+  for (std::size_t from = 0, end; from < text.size(); from = end + 1) {
+    end = text.find('\n', from);
+    if (end == std::string::npos) end = text.size();
+    Print(text.substr(from, end - from), 1);
+  }
+}
+
+// Compiles the source; true when the compiler reported success. The
+// compiler speaks English (C locale), so that its messages can be read
+// back and explained, whatever the system's language.
 bool Compile_Step(platform::Compile_Request t) {
   End_If_Running(t.epath);
   Warn_If_Not_Utf8(t.fpath);
   Print("正在编译……", 1);
-  if (Compile_Using_Pch(t, [](const char* line) { Print(line, 1); }) != 0) {
+  Compiler_Text text;
+  t.env = {{"LC_ALL", "C", false}, {"LANGUAGE", "", true}};
+  t.on_output = [&text](const std::string& chunk) { text.Take(chunk); };
+  int status = Compile_Using_Pch(t, [&text](const char* line) {
+    // What a compile with a damaged header said is not the student's
+    // error: the compile again without it is the one to explain.
+    if (std::string(line) == PCH_FALLBACK) text.kept.clear();
+    Print(line, 1);
+  });
+  text.End();
+  if (status != 0) {
     Print("编译失败！", 2);
+    Explanation e = Explain_Failure(text.kept, t.fpath, Source_Text(t.fpath));
+    Print_Lines(e.text);
+    if (!e.text.empty()) Bare_Line_Feed();
     return false;
   }
   Print("编译成功！", 1);
+  Print_Lines(Explain_Warnings(text.kept, t.fpath, "").text);
   return true;
 }
 

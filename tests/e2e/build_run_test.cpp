@@ -216,6 +216,79 @@ TEST(BuildRun, CompileFailureAsksNothingMore) {
   EXPECT_EQ(r.out, Into_Run() + "\n" + ASK_COMPILE + COMPILING + COMPILE_FAILED + Back());
 }
 
+// The compiler's messages (saved MinGW output, CR LF and all) shown as
+// written, then the explanation; the compiler runs in the C locale
+// whatever velder's own.
+TEST(BuildRun, CompilerOutputExplained) {
+  const std::string source = "#include <iostream>\r\nint main() {\r\n    int n = 0;\r\n    if (n = 1) cout << n;\r\n}\r\n";
+  const std::string undeclared =
+      "a.cpp: In function 'int main()':\r\n"
+      "a.cpp:4:16: error: 'cout' was not declared in this scope; did you mean 'std::cout'?\r\n"
+      "    4 |     if (n = 1) cout << n;\r\n      |                ^~~~\r\n      |                std::cout\r\n";
+  const std::string no_main =
+      "C:/mingw64/bin/../lib/gcc/x86_64-w64-mingw32/13.2.0/../../../../x86_64-w64-mingw32/bin/ld.exe: "
+      "C:/mingw64/lib/libmingw32.a(lib64_libmingw32_a-crtexewin.o):crtexewin.c:(.text.startup+0xbd): "
+      "undefined reference to `WinMain'\r\ncollect2.exe: error: ld returned 1 exit status\r\n";
+  const std::string warned =
+      "a.cpp:4:11: warning: suggest parentheses around assignment used as truth value [-Wparentheses]\r\n";
+  struct Case {
+    std::string said, status, shown;
+  };
+  const Case cases[] = {
+      {undeclared, "1",
+       COMPILE_FAILED + "共 1 个错误。\n第一个错误在 a.cpp 第 4 行：\n    4 |     if (n = 1) cout << n;\n"
+       "      |                ^\n原因：cout 是标准库里的名字，在 std 命名空间里，直接写 cout 找不到它。\n"
+       "改法：写成 std::cout，或在所有 #include 之后加一行 using namespace std;。\n\n" + Back()},
+      {no_main, "1",
+       COMPILE_FAILED + "共 1 个错误。\n原因：程序里没有 main 函数：可能是名字拼错了（如 mian、Main），或者文件还没保存。\n"
+       "改法：检查 int main() 的拼写，保存文件后再编译。\n\n" + Back()},
+      {"", "1", COMPILE_FAILED + Back()},
+      {warned, "0",
+       COMPILED + "编译有 1 个警告，第一个在 a.cpp 第 4 行。\n第 4 行：条件里用了赋值 =，多半本想写比较 ==。\n\n" + ASK_RUN +
+       SKIP_RUN + "\n" + Back()},
+      {"", "0", COMPILED + "\n" + ASK_RUN + SKIP_RUN + "\n" + Back()},
+  };
+  for (const Case& c : cases) {
+    Temp_Dir d;
+    Settings(d, Helper("fake_compiler"), "", "");
+    Write_File_Bytes(d / "a.cpp", source);
+    Write_File_Bytes(d / "said.txt", c.said);
+    Options o = Here(d);
+    o.env.push_back({"FAKE_COMPILER_STATUS", c.status});
+    o.env.push_back({"FAKE_COMPILER_SAY", d / "said.txt"});
+    o.env.push_back({"FAKE_COMPILER_ENV_LOG", d / "env.log"});
+    o.env.push_back({"LC_ALL", "zh_CN.UTF-8"});
+    o.env.push_back({"LANGUAGE", "zh_CN:zh"});
+    Result r = Run_Piped(o, c.status == "0" ? "2\na.cpp\n0\n" : "2\na.cpp\n");
+    // Shown as written, its CR LF as this system's own line end.
+    std::string shown = std::regex_replace(c.said, std::regex("\r\n"), "\n");
+    EXPECT_EQ(r.out, Into_Run() + "\n" + NO_EXE + COMPILING + shown + c.shown) << c.said;
+    EXPECT_EQ(Read_File_Bytes(d / "env.log"), "LC_ALL=C LANGUAGE unset\n");
+  }
+}
+
+// On a terminal the compiler's text comes in GCC's colours.
+TEST(BuildRun, CompilerOutputInColourOnATerminal) {
+  Temp_Dir d;
+  Settings(d, Helper("fake_compiler"), "", "");
+  Write_File_Bytes(d / "a.cpp", "int main() {\n    summ = 3;\n}\n");
+  Write_File_Bytes(d / "said.txt", "a.cpp:2:5: error: 'summ' was not declared in this scope\n"
+                                   "    2 |     summ = 3;\n      |     ^~~~\n");
+  Options o = Here(d);
+  o.env.push_back({"FAKE_COMPILER_STATUS", "1"});
+  o.env.push_back({"FAKE_COMPILER_SAY", d / "said.txt"});
+  o.env.push_back({"TERM", "xterm"});
+  Result r = Run_Pty(o, {{"保存信息并退出\r\n\r\n", "2\r"},
+                         {ASK_PATH.substr(0, ASK_PATH.size() - 1), "a.cpp\r"},
+                         {PAUSE_PROMPT, "k"},
+                         {"保存信息并退出\r\n\r\n", "4\r"}});
+  EXPECT_FALSE(r.timed_out);
+  EXPECT_NE(r.out.find("\x1b[01m\x1b[Ka.cpp:2:5:\x1b[m\x1b[K \x1b[01;31m\x1b[Kerror:\x1b[m\x1b[K 'summ'"),
+            std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("      |     \x1b[01;32m\x1b[K^~~~\x1b[m\x1b[K"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("原因：summ 没有声明"), std::string::npos) << r.out;
+}
+
 TEST(BuildRun, ALaunchThatFailsIsReported) {
   Temp_Dir d;
   Settings(d, Helper("fake_compiler"), "", "");
@@ -311,8 +384,17 @@ TEST(BuildRunGpp, CompileErrorShowsTheCompilersMessages) {
   Settings(d, "/usr/bin/g++", "", "-Wall");
   Write_File_Bytes(d / "bad.cpp", "int main() { return undeclared_name; }\n");
   Result r = Run_Piped(Here(d), "2\n" + (d / "bad.cpp") + "\n");
-  EXPECT_EQ(r.out, Into_Run() + "\n" + NO_EXE + COMPILING + COMPILE_FAILED + Back());
-  EXPECT_NE(r.err.find("undeclared_name"), std::string::npos) << r.err;
+  // The compiler's messages, in English whatever the locale, then the
+  // explanation of the first.
+  std::string head = Into_Run() + "\n" + NO_EXE + COMPILING;
+  EXPECT_EQ(r.out.substr(0, head.size()), head);
+  EXPECT_NE(r.out.find("error: 'undeclared_name' was not declared in this scope"), std::string::npos) << r.out;
+  std::string tail = COMPILE_FAILED + "共 1 个错误。\n第一个错误在 bad.cpp 第 1 行：\n"
+                     "    1 | int main() { return undeclared_name; }\n      |                     ^\n"
+                     "原因：undeclared_name 没有声明：可能名字拼错了，或者它是在别的 { } 里面定义的，在这里用不到。\n"
+                     "改法：检查拼写；变量要先定义再使用，而且只在定义它的那对 { } 里面有效。\n\n" + Back();
+  ASSERT_GE(r.out.size(), tail.size());
+  EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail);
   EXPECT_FALSE(Exists(d / "bad.exe"));
 }
 

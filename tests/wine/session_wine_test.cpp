@@ -108,6 +108,37 @@ TEST(WineSession, CompileStatusDecides) {
                 Win_Path(p.source) + "\n--end\n");
 }
 
+// MinGW's messages through the stand-in compiler: shown as written, the
+// first error explained by its line in the student's file; the compiler
+// runs with LC_ALL=C and without LANGUAGE, whatever velder's own.
+TEST(WineSession, CompilerOutputExplained) {
+  Place p;
+  std::filesystem::copy_file(Helper("fake_compiler.exe"), p.compiler,
+                             std::filesystem::copy_options::overwrite_existing);
+  Write_File_Bytes(p.source, "int main() {\r\n    int x = 3\r\n    return x;\r\n}\r\n");
+  // The stand-in writes it in text mode, as MinGW's GCC does: CR LF.
+  std::string said = Win_Path(p.source) + ": In function 'int main()':\n" + Win_Path(p.source) +
+                     ":3:5: error: expected ',' or ';' before 'return'\n    3 |     return x;\n"
+                     "      |     ^~~~~~\n";
+  Write_File_Bytes(p.t / "said.txt", said);
+  Write_File_Bytes(p.home + "/velder_data.sg", Win_Path(p.compiler) + "\r\n\r\n");
+  Options o = Wine_In(p.home);
+  o.env.push_back({"FAKE_COMPILER_STATUS", "1"});
+  o.env.push_back({"FAKE_COMPILER_SAY", Win_Path(p.t / "said.txt")});
+  o.env.push_back({"FAKE_COMPILER_ENV_LOG", Win_Path(p.t / "env.log")});
+  // Not LC_ALL: Wine itself would read file names in that locale.
+  o.env.push_back({"LANGUAGE", "zh_CN"});
+  o.unset.push_back("LC_ALL");
+  Result r = Run_Piped(o, "2\r\n" + Win_Path(p.source) + "\r\n4\r\n");
+  EXPECT_EQ(r.out, Crlf(Main_Page_Text() + SOURCE_PROMPT + "\n" + "未找到对应程序的 exe 文件，自动编译。\n正在编译……\n" +
+                        said + "编译失败！\n\n共 1 个错误。\n第一个错误在 你好 世界.cpp 第 2 行：\n"
+                        "    2 |     int x = 3\n      |              ^\n"
+                        "原因：第 2 行的末尾少了分号 ;。GCC 读到第 3 行才发现上一句没有结束，所以把错误报在了第 3 行。\n"
+                        "改法：在第 2 行的末尾加上 ;。\n\n" +
+                        Pause_Text() + Main_Page_Text() + FAREWELL));
+  EXPECT_EQ(Read_File_Bytes(p.t / "env.log"), "LC_ALL=C LANGUAGE unset\r\n");
+}
+
 // An executable already there: asked whether to compile; "0" keeps it,
 // and the pauser set as ConsolePauser starts it.
 TEST(WineSession, ExistingExecutableThroughThePauser) {

@@ -1,0 +1,2 @@
+// g++ options: -fno-such-option
+int main() { return 0; }

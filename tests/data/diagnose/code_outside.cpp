@@ -1,0 +1,3 @@
+int n;
+for (int i = 0; i < 3; i++) n++;
+int main() { return 0; }

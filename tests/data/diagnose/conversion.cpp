@@ -1,0 +1,2 @@
+#include <string>
+int main() { std::string s = "1"; int n = s; return n; }

@@ -1,0 +1,1 @@
+int main() { int a = 1; if (a) a++; a--; else a = 0; return a; }

@@ -1,0 +1,5 @@
+int main() {
+    int a；
+    int b = 1 ， c;
+    return 0;
+}

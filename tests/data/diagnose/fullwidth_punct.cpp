@@ -1,0 +1,4 @@
+int main() {
+    int a = 1；
+    return a;
+}

@@ -1,0 +1,6 @@
+int main() {
+    int f(int x) {
+        return x;
+    }
+    return 0;
+}

@@ -1,0 +1,2 @@
+#include <cstdio>
+int main() { char s[100]; gets(s); return 0; }

@@ -1,0 +1,2 @@
+#include <iostraem>
+int main() { return 0; }

@@ -1,0 +1,1 @@
+int main() { double a = 5; int r = a % 2; return r; }

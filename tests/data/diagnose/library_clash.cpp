@@ -1,0 +1,3 @@
+#include <cmath>
+int y1;
+int main() { return y1; }

@@ -1,0 +1,1 @@
+int main() { int a[5]; return a.size(); }

@@ -1,0 +1,5 @@
+#include <iostream>
+int main() {
+    int n
+    std::cin >> n;
+}

@@ -1,0 +1,1 @@
+int mian() { return 0; }

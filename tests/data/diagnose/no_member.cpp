@@ -1,0 +1,2 @@
+#include <string>
+int main() { std::string s; return s.lenght(); }

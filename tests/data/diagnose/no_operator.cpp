@@ -1,0 +1,2 @@
+struct P { int x; };
+int main() { P a, b; return a < b; }

@@ -1,0 +1,1 @@
+int main() { int max = 3; return max(1, 2); }

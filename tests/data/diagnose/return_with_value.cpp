@@ -1,0 +1,2 @@
+void f() { return 1; }
+int main() { f(); return 0; }

@@ -1,0 +1,2 @@
+int f() { return; }
+int main() { return f(); }

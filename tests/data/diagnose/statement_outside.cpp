@@ -1,0 +1,4 @@
+#include <iostream>
+using namespace std;
+cin >> n;
+int main() {}

@@ -1,0 +1,5 @@
+#include <cstdio>
+int main() {
+    int a = 6 × 7;
+    printf("%d", a);
+}

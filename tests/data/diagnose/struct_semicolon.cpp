@@ -1,0 +1,4 @@
+struct P {
+    int x;
+}
+int main() { return 0; }

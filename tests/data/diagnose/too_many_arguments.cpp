@@ -1,0 +1,2 @@
+int f(int a) { return a; }
+int main() { return f(1, 2); }

@@ -1,0 +1,3 @@
+#include <string>
+string s;
+int main() { return 0; }

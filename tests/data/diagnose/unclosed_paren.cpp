@@ -1,0 +1,6 @@
+int main() {
+    int a = 1;
+    if ((a > 0) {
+    }
+    return 0;
+}

@@ -1,0 +1,6 @@
+#include <iostream>
+#include <vector>
+int main() {
+    vector<int> v;
+    sort(v.begin(), v.end());
+}

@@ -1,0 +1,2 @@
+int f(int a);
+int main() { return f(1); }

@@ -1,0 +1,3 @@
+struct Point { int x, y; };
+Pointt q;
+int main() { return 0; }

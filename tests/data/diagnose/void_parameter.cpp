@@ -1,0 +1,3 @@
+#include <string>
+void f(string s) {}
+int main() {}
