@@ -156,13 +156,29 @@ TEST(Pch, OffAndNotGcc) {
 
 // A build killed at any moment leaves nothing at the final name, and the
 // next build is not held up by it.
+// Kills every process of a session; how many there were.
+int Kill_Session(pid_t session) {
+  int n = 0;
+  for (const auto& e : fs::directory_iterator("/proc")) {
+    std::string stat = Read((e.path() / "stat").string());
+    std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) continue;
+    std::istringstream fields(stat.substr(close + 2));
+    std::string state;
+    long ppid = 0, group = 0, sid = 0;
+    fields >> state >> ppid >> group >> sid;
+    if (sid == session && kill(static_cast<pid_t>(std::atol(e.path().filename().c_str())), SIGKILL) == 0) ++n;
+  }
+  return n;
+}
+
 TEST(Pch, KilledBuildLeavesNothing) {
   Own_Cache cache;
   std::string fake = cache.dir / "fake-g++";
   Write(fake,
         "#!/bin/sh\n"
         "case \"$1\" in -dumpfullversion) echo 12.2.0; exit 0;; -dumpmachine) echo x86_64-linux-gnu; exit 0;; esac\n"
-        "cut -d' ' -f5 /proc/$$/stat > \"$(dirname \"$0\")/group\"\n"
+        "cut -d' ' -f6 /proc/$$/stat > \"$(dirname \"$0\")/session\"\n"
         "while [ $# -gt 1 ]; do [ \"$1\" = -o ] && out=$2; shift; done\n"
         "head -c 100000 /dev/zero > \"$out\"; sleep 30\n");
   fs::permissions(fake, fs::perms::owner_all);
@@ -175,13 +191,14 @@ TEST(Pch, KilledBuildLeavesNothing) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(Plan_Pch(fake, OPTIONS, cache.dir / "a.cpp").state, Pch_Plan::building);
   EXPECT_FALSE(Start_Pch_Build(Plan_Pch(fake, OPTIONS, cache.dir / "a.cpp"), PCH_BIN));
-  // The helper leads a session of its own: its group is the whole build.
-  for (int i = 0; i < 100 && Read(cache.dir / "group").empty(); ++i)
+  // The helper leads a session of its own, the whole build: every process
+  // of it is killed, as a logout or a shutdown would.
+  for (int i = 0; i < 100 && Read(cache.dir / "session").empty(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the file half written
-  pid_t group = static_cast<pid_t>(std::atol(Read(cache.dir / "group").c_str()));
-  ASSERT_GT(group, 1);
-  ASSERT_EQ(kill(-group, SIGKILL), 0);
+  pid_t session = static_cast<pid_t>(std::atol(Read(cache.dir / "session").c_str()));
+  ASSERT_GT(session, 1);
+  ASSERT_GT(Kill_Session(session), 0);
   for (int i = 0; i < 100 && Plan_Pch(fake, OPTIONS, cache.dir / "a.cpp").state == Pch_Plan::building; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   EXPECT_EQ(Plan_Pch(fake, OPTIONS, cache.dir / "a.cpp").state, Pch_Plan::absent);
