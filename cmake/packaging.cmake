@@ -162,8 +162,6 @@ else()
     install(FILES ${gz_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/${lang_dir})
   endforeach()
 
-  install(FILES ${PROJECT_SOURCE_DIR}/packaging/debian/lintian-overrides
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME velder)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/velder.desktop
           DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
   install(FILES ${PROJECT_SOURCE_DIR}/packaging/velder.svg

@@ -161,7 +161,6 @@ check_deb() {
   mapfile -t -O ${#want[@]} want < <(doc_files usr/share/doc/velder)
   local doc=usr/share/doc/velder mandir=usr/share/man pages=() page
   want+=("$doc/copyright" "$doc/changelog.gz" "$doc/guide-zh_CN.html" usr/share/applications/velder.desktop
-         usr/share/lintian/overrides/velder
          usr/share/icons/hicolor/scalable/apps/velder.svg)
   for page in velder velder-pauser velder-pch; do
     [ $page = velder-pauser ] && [ ! -d "$src/tools/pauser" ] && continue

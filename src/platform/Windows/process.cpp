@@ -248,9 +248,16 @@ Process_End Run(const Process_Spec& s, const Start_Line& l, bool wait) {
                   (s.detached ? DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP
                    : s.foreground ? 0 : CREATE_NO_WINDOW) |
                   (s.low_priority ? BELOW_NORMAL_PRIORITY_CLASS : 0);
-    return CreateProcessW(app.c_str(), &line[0], nullptr, nullptr, redirect, flags,
-                          env.empty() ? nullptr : &env[0], s.dir.empty() ? nullptr : dir.c_str(),
-                          &si, &pi) != 0;
+    auto create = [&](DWORD f) {
+      return CreateProcessW(app.c_str(), &line[0], nullptr, nullptr, redirect, f,
+                            env.empty() ? nullptr : &env[0], s.dir.empty() ? nullptr : dir.c_str(),
+                            &si, &pi) != 0;
+    };
+    // A detached program outlives a job this process may run in (a
+    // terminal's or an IDE's that ends its processes on close), where the
+    // job lets it go; where it does not, it starts within the job.
+    if (s.detached && create(flags | CREATE_BREAKAWAY_FROM_JOB)) return true;
+    return create(flags);
   };
   // A judged run shows no crash dialog (nor, under Wine, a crash dump
   // that takes seconds): either would hold it until its time ran out.
@@ -288,10 +295,17 @@ Process_End Run(const Process_Spec& s, const Start_Line& l, bool wait) {
   return e;
 }
 
-Start_Line Direct(const Process_Spec& s) {
+// The program of s started directly, its arguments quoted for its C
+// runtime; waited for or not.
+Process_End Run_Direct(const Process_Spec& s, bool wait) {
+  if (s.argv.empty()) {
+    Process_End e;
+    e.error = ERROR_FILE_NOT_FOUND;
+    return e;
+  }
   std::vector<std::wstring> argv;
   for (const std::string& a : s.argv) argv.push_back(Wide(a));
-  return {s.program.empty() ? argv[0] : Wide(s.program), Command_Line(argv), false};
+  return Run(s, {s.program.empty() ? argv[0] : Wide(s.program), Command_Line(argv), false}, wait);
 }
 
 }  // namespace
@@ -304,23 +318,9 @@ std::wstring Long_Form(std::wstring path) {
   return absolute ? L"\\\\?\\" + path : path;
 }
 
-Process_End Run_Process(Process_Spec s) {
-  if (s.argv.empty()) {
-    Process_End e;
-    e.error = ERROR_FILE_NOT_FOUND;
-    return e;
-  }
-  return Run(s, Direct(s), true);
-}
+Process_End Run_Process(Process_Spec s) { return Run_Direct(s, true); }
 
-Process_End Start_Process(Process_Spec s) {
-  if (s.argv.empty()) {
-    Process_End e;
-    e.error = ERROR_FILE_NOT_FOUND;
-    return e;
-  }
-  return Run(s, Direct(s), false);
-}
+Process_End Start_Process(Process_Spec s) { return Run_Direct(s, false); }
 
 Process_End Run_Cmd_Line(Process_Spec s, std::string line) {
   Process_End e;
