@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "bench_util.h"
-#include "build/commands.h"
+#include "build/exe_path.h"
 #include "build/pch.h"
-#include "platform/command.h"
+#include "platform/requests.h"
 
 namespace {
 
@@ -91,23 +91,13 @@ Pch_Plan Warm(const std::string& dir, const std::string& src) {
   return plan;
 }
 
-// velder's compile: the plan, then the compile line with the plan's
-// environment (the line is the one velder hands over, unchanged).
+// velder's compile: the plan, then the compile request with the plan's
+// environment, as Run makes it (the compiler's line is unchanged).
 double Time_Of_Velder(const std::string& src, const std::string& exe, int& status) {
   Clock::time_point t0 = Clock::now();
   Pch_Plan plan = Plan_Pch(GXX, OPTIONS, src);
-  std::string line = Compile_Command(GXX, OPTIONS, exe, src);
   platform::Compile_Request r{GXX, OPTIONS, exe, src, {}, {}};
-  Pch_Compile c = Compile_With_Pch(
-      r, plan,
-      [&line](platform::Compile_Request with) {
-        for (const platform::Env_Change& e : with.env) setenv(e.name.c_str(), e.value.c_str(), 1);
-        int s = platform::system(line);
-        for (const platform::Env_Change& e : with.env) unsetenv(e.name.c_str());
-        return s;
-      },
-      [](const char*) {});
-  status = c.status;
+  status = Compile_With_Pch(r, plan, platform::Compile, [](const char*) {}).status;
   return bench::Seconds(Clock::now() - t0);
 }
 
