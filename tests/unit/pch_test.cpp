@@ -351,14 +351,19 @@ TEST_F(Pch_Gxx, ProgramsBehaveAsWithGxxAlone) {
 }
 
 TEST_F(Pch_Gxx, DamagedHeaderStillCompiles) {
+  // Whether GCC fails on the damaged file (then velder falls back) or
+  // reads the real header in its place: what it does with a scribbled
+  // body depends on its version (GCC 12 fails, GCC 14 can pass over the
+  // bytes), and either way the program must compile right.
+  enum Falls { yes, no, either };
   struct Case {
     const char* what;
-    long long at;       // where bytes are changed; -1: the file is cut to half
-    bool falls_back;    // GCC fails on it (rather than reading the real header)
+    long long at;  // where bytes are changed; -1: the file is cut to half
+    Falls falls_back;
   };
   long long size = static_cast<long long>(fs::file_size(cache_->dir / "good.gch"));
-  for (const Case& c : {Case{"truncated", -1, true}, Case{"scribbled head", 0, false},
-                        Case{"scribbled body", size / 20, true}}) {
+  for (const Case& c : {Case{"truncated", -1, yes}, Case{"scribbled head", 0, no},
+                        Case{"scribbled body", size / 20, either}}) {
     std::string gch = entry_ + "/bits/stdc++.h.gch";
     fs::copy_file(cache_->dir / "good.gch", gch, fs::copy_options::overwrite_existing);
     fs::remove(entry_ + "/dropped");
@@ -372,9 +377,11 @@ TEST_F(Pch_Gxx, DamagedHeaderStillCompiles) {
     std::string output, exe;
     Pch_Compile r = Compile("#include <bits/stdc++.h>\nint main() { return std::max(2, 5); }\n", output, exe);
     EXPECT_EQ(r.status, 0) << c.what << "\n" << output;
-    EXPECT_EQ(r.fell_back, c.falls_back) << c.what << "\n" << output;
+    if (c.falls_back != either) {
+      EXPECT_EQ(r.fell_back, c.falls_back == yes) << c.what << "\n" << output;
+    }
     EXPECT_EQ(Run(exe), 5) << c.what;
-    if (c.falls_back) {
+    if (r.fell_back) {
       EXPECT_NE(output.find(PCH_FALLBACK), std::string::npos) << c.what;
       EXPECT_FALSE(fs::exists(gch)) << c.what;
     }
