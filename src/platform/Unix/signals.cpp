@@ -23,7 +23,7 @@ bool ignored_at_start[NSIG];
 // way out: the key, a signal that ends the program, and a stop (Ctrl+Z),
 // after which the shell must find the terminal as it was. On SIGCONT the
 // key wait takes the terminal up again, if it is ours. The modes are
-// tty.cpp's; the handlers ask it to put one or the other.
+// tty_posix.cpp's; the handlers ask it to put one or the other.
 volatile sig_atomic_t stopped = 0;
 const char* prompt = "";  // shown again after a stop
 std::size_t prompt_size = 0;
